@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QMultiMap>
+#include <QSslError>
+#include <QString>
+#include <QStringList>
+#include <QTcpServer>
+
+class QSettings;
+class QSslSocket;
+class QTimer;
+class ThinclientInfo;
+class rvxDB;
+
+// The server side of the agent protocol: a TLS listener, the registry of device records
+// (pending and identified), the per-connection message reader and dispatch, the agent file
+// transfer, and the periodic check that closes silent connections. Everything runs on the
+// GUI thread; the window hears about devices through the signals below (direct connections).
+class SSLServer : public QTcpServer
+{
+    Q_OBJECT
+
+public:
+    SSLServer(QObject* parent, QSettings* settings);
+    ~SSLServer() override;
+
+    // Loads every stored device as an offline record (emitting addDevToDept for each),
+    // starts the zombie check and listens on every address. False when listening fails.
+    bool listenForAgents(quint16 port, const QString& certificatePath, const QString& keyPath);
+
+    // The identified record with this serial number (ignoring ASCII case) and the socket it
+    // is stored under (null for an offline device); null when unknown.
+    ThinclientInfo* findBySerial(const QString& serial, QSslSocket** key = nullptr) const;
+    // Forgets a device: its table entries, stored configuration, block and last-seen time.
+    void removeDevice(ThinclientInfo* record);
+
+    rvxDB* database() const { return m_db; }
+    // Every identified record (online and offline), in no particular order.
+    QList<ThinclientInfo*> devices() const;
+    int pendingCount() const;
+    int deviceCount() const;
+
+    // Folders the administrator picked in a command during this run: agents may read files
+    // below a read folder, and write files below a write folder (file transfer code non-zero).
+    void allowReadFolder(const QString& folder);
+    void allowWriteFolder(const QString& folder);
+
+public slots:
+    // Closes connections silent for more than 900 seconds (runs every 5 minutes).
+    void zombieCheck();
+
+signals:
+    void displayModeHelp(QString str);
+    void addDevToDept(ThinclientInfo* tci);
+    void configureUsbRedir(ThinclientInfo* tci, QStringList* entries);
+    void configureResolutions(QMap<QString, QStringList*>* resMap);
+    void configureLocale(QMap<QString, QStringList*>* l10nMap);
+    void configureKeyboardOptions(QMap<QString, QStringList*>* kbdData);
+    void configureSSIDList(QStringList* entries);
+    void configureAudioDevs(QMap<QString, QStringList*>* portData);
+    void editPiConfig(ThinclientInfo* tci, QString config);
+    void updateTreeViewHeadings();
+    void updateTreeViewEntry(ThinclientInfo* tci, bool isNewClient);
+    void setStatus(ThinclientInfo* tci, qint8 code, const char* message);
+    void applyPolicy(ThinclientInfo* tci);
+    void updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC, QString wiredIP,
+                           QString wiredNetmask, QString wiredGateway, QString wirelessMAC, QString wirelessIP,
+                           QString wirelessNetmask, QString wirelessGateway);
+
+protected:
+    void incomingConnection(qintptr socketDescriptor) override;
+
+private slots:
+    void onReadyToRead();
+    void onSslErrors(const QList<QSslError>& errors);
+    void onPeerVerifyError(const QSslError& error);
+    void onDisconnected();
+
+private:
+    // The agent server's own state is private to its implementation files.
+    QSettings* m_settings = nullptr;
+    rvxDB* m_db = nullptr;
+};

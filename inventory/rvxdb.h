@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCache>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+// The device history: everything the server remembers about every device it has seen,
+// keyed by serial number, under the database folder:
+//   last_seen.csv           serial,seconds lines (no header)
+//   XY/S.txt                the device's latest configuration text, exactly as received
+//   XY/S.st                 the device's 512-byte information block
+// where S is the serial upper-cased with ":" turned into "-" and XY its last two characters.
+//
+// Serial numbers come from agents. Only letters, digits, ".", "_", ":" and "-" are
+// accepted, never "." or ".." alone nor a name containing ".."; every other serial is
+// refused (false or empty results) so no path can leave the database folder.
+//
+// Configuration texts and blocks are replaced atomically (temporary file, then rename)
+// without waiting for the disk: agents send them again at their next connection.
+// last_seen.csv is written atomically at exit and by checkpoint().
+class rvxDB : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit rvxDB(const QString& databaseDir, QObject* parent = nullptr);
+    ~rvxDB() override; // writes last_seen.csv
+
+    QString databaseDir() const { return m_dir; }
+
+    static bool isValidSerial(const QString& serial);
+    // File names of a serial (empty when the serial is refused).
+    QString configPath(const QString& serial) const;
+    QString statePath(const QString& serial) const;
+
+    // Configuration texts (through the 30-entry least-recently-used cache).
+    QByteArray loadConfig(const QString& serial);
+    bool saveConfig(const QString& serial, const QByteArray& text);
+    bool deleteConfig(const QString& serial);
+    bool isCached(const QString& serial) const;
+
+    // Information blocks.
+    bool saveState(const QString& serial, const char* data, int length);
+    bool saveState(const QString& serial, const QByteArray& data) { return saveState(serial, data.constData(), data.size()); }
+    // Every stored block whose serial is valid (blocks a crash left empty are skipped).
+    QList<QByteArray> loadAllStates();
+    bool deleteState(const QString& serial);
+
+    // Last-seen table (seconds since the epoch; 0 when unknown).
+    qint64 lastSeen(const QString& serial) const;
+    void setLastSeen(const QString& serial, qint64 seconds);
+    void removeLastSeen(const QString& serial);
+    const QHash<QString, qint64>& lastSeenTable() const { return m_lastSeen; }
+    // Writes last_seen.csv now, atomically. Returns false when it could not be written.
+    bool checkpoint();
+
+private:
+    void readLastSeen();
+
+    QString m_dir;
+    QHash<QString, qint64> m_lastSeen;
+    QCache<QString, QByteArray> m_cache;
+};

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkAddressEntry>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QObject;
+class QSettings;
+
+namespace rvx::platform {
+
+// ---------------------------------------------------------------------------
+// External programs. Every program the server starts goes through these two calls,
+// so a test can see the exact command line and choose the outcome.
+
+struct ProcessCall
+{
+    QString program;
+    QStringList arguments;
+    bool detached = false;
+};
+
+struct ProcessResult
+{
+    bool started = false;  // the program could be started
+    int exitCode = -1;     // exit code of a waited-for program
+    QByteArray output;     // standard output of a waited-for program
+};
+
+using ProcessRunner = std::function<ProcessResult(const ProcessCall&)>;
+
+// Starts the program without waiting; returns whether it could be started.
+bool startDetached(const QString& program, const QStringList& arguments);
+// Runs the program and waits up to timeoutMs for it to finish.
+ProcessResult execute(const QString& program, const QStringList& arguments, int timeoutMs = 30000);
+// Replaces how programs are started; an empty runner restores the real one.
+void setProcessRunner(ProcessRunner runner);
+// The real runner, bypassing any replacement (a recording runner may delegate to it).
+ProcessResult runProcess(const ProcessCall& call, int timeoutMs = 30000);
+
+// ---------------------------------------------------------------------------
+// Audit trail (see audit.h for logEvent itself).
+
+// The description written to the system's event log: user name, one space, sentence.
+// USERNAME is used where set (Windows); elsewhere USER.
+QString auditDescription(const QString& sentence);
+// The program and arguments that record one description on this platform.
+ProcessCall auditCommand(const QString& description);
+// Diverts audit sentences to the given sink instead of the event log (tests);
+// an empty sink restores the event log.
+void setAuditSink(std::function<void(const QString& sentence)> sink);
+
+// ---------------------------------------------------------------------------
+// Clock. Whole seconds since 1970-01-01 UTC; replaceable in tests.
+
+qint64 nowSeconds();
+void setClock(std::function<qint64()> clock);
+// Blocks the calling thread (the one-second pause at the end of start-up); tests may
+// replace it with a no-op.
+void sleepSeconds(int seconds);
+void setSleeper(std::function<void(int seconds)> sleeper);
+
+// ---------------------------------------------------------------------------
+// Network interfaces, replaceable in tests.
+
+struct InterfaceInfo
+{
+    QString name;
+    bool up = false;
+    bool loopback = false;
+    QList<QNetworkAddressEntry> entries;
+};
+
+QList<InterfaceInfo> networkInterfaces();
+void setInterfaceProvider(std::function<QList<InterfaceInfo>()> provider);
+// IPv4 address entries of every interface that is up and not a loopback interface,
+// in interface order, then entry order.
+QList<QNetworkAddressEntry> usableIPv4Entries();
+
+// ---------------------------------------------------------------------------
+// Folders and names.
+
+// The working folder proposed on a first start. Windows: %ProgramData%\Orbenium
+// Management Software (the application folder when ProgramData is unset); elsewhere the
+// user's data location, never the (read-only when installed) application folder.
+QString defaultWorkingDir();
+// "windows", "linux_deb", "linux_rpm" or "mac".
+QString platformName();
+// The folder of the running executable.
+QString applicationDir();
+// A file or folder beside the executable, built with QDir (never hard-coded separators).
+QString besideExecutable(const QString& relativePath);
+
+enum class Tool { SevenZip, Rsync, Putty, Wake };
+// Where an external tool is: its folder beside the executable first, then the search
+// path. Returns the bare program name when it is found nowhere (starting it then fails).
+QString toolPath(Tool tool);
+
+// ---------------------------------------------------------------------------
+// Settings store: organisation "Orbenium", application "RVX", native format. On Unix
+// systems the backing file is readable by its owner only.
+QSettings* createSettings(QObject* parent = nullptr);
+void protectSettingsFile(QSettings* settings);
+
+// ---------------------------------------------------------------------------
+// Open-file limit: raises the soft limit to the hard limit. Returns the soft limit now
+// in force (-1 when the platform has none).
+qint64 raiseOpenFileLimit();
+
+} // namespace rvx::platform

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+class QSettings;
+
+namespace rvx::test {
+
+// ---- process set-up (called by the RVX_*TEST_MAIN macros) ----------------------------
+// Gives the process a private, empty home: HOME and the XDG folders point into a new
+// temporary folder removed at exit, so no test ever touches the user's real settings.
+void preparePrivateHome(const char* argv0);
+// Captures audit sentences, records external programs instead of running them, makes the
+// start-up pause instant, and refuses to run outside a private network namespace.
+void initEnvironment();
+// Aborts unless every up, non-loopback interface has only addresses in 10.77.0.0/24
+// (the namespace scripts/test creates).
+void requirePrivateNetwork();
+
+// ---- audit trail --------------------------------------------------------------------
+QStringList auditSentences();
+void clearAudit();
+
+// ---- external programs --------------------------------------------------------------
+QList<platform::ProcessCall> processCalls();
+void clearProcessCalls();
+// Decides the outcome of recorded programs (default: started, exit code 0). Calls are
+// recorded in every case.
+void setProcessHandler(std::function<platform::ProcessResult(const platform::ProcessCall&)> handler);
+// Really runs the programs (still recording them), e.g. the wake tool inside the namespace.
+void runProcessesForReal();
+
+// ---- clock --------------------------------------------------------------------------
+// Replaces the clock for its lifetime.
+class FakeClock
+{
+public:
+    explicit FakeClock(qint64 start = 1765000000);
+    ~FakeClock();
+    void set(qint64 seconds) { m_now = seconds; }
+    void advance(qint64 seconds) { m_now += seconds; }
+    qint64 now() const { return m_now; }
+
+private:
+    qint64 m_now;
+};
+
+// ---- network ------------------------------------------------------------------------
+quint16 freeTcpPort();
+quint16 freeUdpPort();
+
+// ---- files --------------------------------------------------------------------------
+// A working folder with its seven sub-folders, and the settings a started server needs.
+class Workspace
+{
+public:
+    Workspace();
+    bool isValid() const { return m_dir.isValid(); }
+    QString root() const { return m_dir.path(); }
+    QString path(const QString& sub) const; // root + "/" + sub
+    // Writes every key the Options dialog requires (so no first-start dialog appears), with
+    // discovery off, update checks manual, and the given ports; creates the folders.
+    void writeSettings(QSettings& settings, quint16 sslPort, quint16 udpPort = 0) const;
+    // Convenience: writes them into the program's own settings store.
+    void writeSettings(quint16 sslPort, quint16 udpPort = 0) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A certificate and key generated once per test process ("rvx.crt", "rvx.key").
+QString testCertificatePath();
+QString testKeyPath();
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// The build folder and the programs built into its bin/ folder.
+QString binaryDir();
+QString builtProgram(const QString& name);
+
+} // namespace rvx::test
