@@ -65,10 +65,12 @@ public:
     DeptInfo* at(int index) const { return m_items.at(index); }
     int indexOf(const DeptInfo* dept) const;
 
-    void append(DeptInfo* dept);               // takes ownership
-    void insert(int index, DeptInfo* dept);    // takes ownership
-    DeptInfo* take(DeptInfo* dept);            // gives ownership back
-    // Moves the department at index `from` as the reorder drop does.
+    void append(DeptInfo* dept);            // takes ownership
+    void insert(int index, DeptInfo* dept); // takes ownership
+    DeptInfo* take(DeptInfo* dept);         // gives ownership back
+    // Moves the department at index `from` as the reorder drop does: when `to` is below
+    // `from` it is taken out and inserted at `to`; otherwise it is inserted at `to` (up to
+    // size(): the end) first and the old entry removed, so it ends one place above `to`.
     void move(int from, int to);
     void clear();
 
@@ -108,6 +110,9 @@ public:
 
 private:
     void rebuildPositions();
+    void indexDepartment(DeptInfo* dept);
+    void unindexDepartment(DeptInfo* dept);
+    void unindexMember(DeptInfo* dept, const QString& entry);
 
     QList<DeptInfo*> m_items;
     QHash<QString, QList<DeptInfo*>> m_memberIndex; // lower-case entry -> departments listing it

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 // The device history: everything the server remembers about every device it has seen,
@@ -12,11 +13,13 @@
 //   last_seen.csv           serial,seconds lines (no header)
 //   XY/S.txt                the device's latest configuration text, exactly as received
 //   XY/S.st                 the device's 512-byte information block
-// where S is the serial upper-cased with ":" turned into "-" and XY its last two characters.
+// where S is the serial upper-cased with ":" turned into "-" and XY the last two characters
+// of S (the only one of a one-character serial).
 //
 // Serial numbers come from agents. Only letters, digits, ".", "_", ":" and "-" are
-// accepted, never "." or ".." alone nor a name containing ".."; every other serial is
-// refused (false or empty results) so no path can leave the database folder.
+// accepted, never "." or ".." alone nor a name containing "..", nor a name some systems
+// reserve for devices ("CON", "NUL", "COM1", ... whatever follows a "."); every other serial
+// is refused (false or empty results) so no path can leave the database folder.
 //
 // Configuration texts and blocks are replaced atomically (temporary file, then rename)
 // without waiting for the disk: agents send them again at their next connection.
@@ -44,9 +47,14 @@ public:
 
     // Information blocks.
     bool saveState(const QString& serial, const char* data, int length);
-    bool saveState(const QString& serial, const QByteArray& data) { return saveState(serial, data.constData(), data.size()); }
+    bool saveState(const QString& serial, const QByteArray& data)
+    {
+        return saveState(serial, data.constData(), data.size());
+    }
     // Every stored block whose serial is valid (blocks a crash left empty are skipped).
     QList<QByteArray> loadAllStates();
+    // deleteConfig / deleteState: true when the file is gone afterwards (also when there was
+    // none); false for a refused serial or a file that could not be removed.
     bool deleteState(const QString& serial);
 
     // Last-seen table (seconds since the epoch; 0 when unknown).
@@ -57,10 +65,22 @@ public:
     // Writes last_seen.csv now, atomically. Returns false when it could not be written.
     bool checkpoint();
 
+    // The text checkpoint() writes: one "serial,seconds" line per entry, sorted by serial.
+    QByteArray lastSeenText() const;
+
 private:
+    static QString fileBaseName(const QString& serial);
+    static QString subFolder(const QString& serial);
+    static bool removeIfPresent(const QString& path);
+    bool usable(const QString& serial) const;
+    QString filePath(const QString& serial, const char* suffix) const;
+    bool makeSubFolder(const QString& serial) const;
     void readLastSeen();
+    bool mergeLastSeenFile(bool onlyMissing);
 
     QString m_dir;
     QHash<QString, qint64> m_lastSeen;
-    QCache<QString, QByteArray> m_cache;
+    QSet<QString> m_removed;             // entries removed during this run
+    bool m_unreadLastSeen = false;       // last_seen.csv exists but could not be read yet
+    QCache<QString, QByteArray> m_cache; // keyed by file name (S)
 };

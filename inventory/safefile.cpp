@@ -1,0 +1,99 @@
+#include "safefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <filesystem>
+#include <system_error>
+
+namespace rvx {
+
+namespace {
+
+std::function<bool(const QString&)>& beforeReplaceHook()
+{
+    static std::function<bool(const QString&)> hook;
+    return hook;
+}
+
+bool mayReplace(const QString& path)
+{
+    const auto& hook = beforeReplaceHook();
+    return !hook || hook(path);
+}
+
+std::filesystem::path nativePath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// Renames over an existing file in one step (POSIX rename; MoveFileEx with replacing on
+// Windows), which QFile::rename refuses to do.
+bool replaceFile(const QString& from, const QString& to)
+{
+    std::error_code error;
+    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    return !error;
+}
+
+} // namespace
+
+bool writeFileDurable(const QString& path, const QByteArray& data)
+{
+    QSaveFile file(path);
+    // Never fall back to writing the file in place: that is exactly what may not happen.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!mayReplace(path)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool writeFileAtomic(const QString& path, const QByteArray& data)
+{
+    const QFileInfo target(path);
+    const QString tempTemplate = target.absolutePath() + QLatin1String("/.") + target.fileName() +
+                                 QLatin1String(".XXXXXX") + QLatin1String(kAtomicTempSuffix);
+    QTemporaryFile temp(tempTemplate);
+    if (!temp.open())
+        return false;
+    if (temp.write(data) != data.size() || !temp.flush()) {
+        temp.remove();
+        return false;
+    }
+    const QString tempName = temp.fileName();
+    temp.close();
+    if (!mayReplace(path)) {
+        temp.setAutoRemove(false); // what a crash at this point leaves behind
+        return false;
+    }
+    // A replaced file keeps its permissions; a new one stays readable by its owner only
+    // (configuration texts may hold passwords), as QTemporaryFile creates it.
+    if (target.exists())
+        QFile::setPermissions(tempName, QFile::permissions(path));
+    if (!replaceFile(tempName, path))
+        return false; // the temporary file is removed with `temp`
+    temp.setAutoRemove(false);
+    return true;
+}
+
+void setBeforeReplaceHook(std::function<bool(const QString& path)> hook)
+{
+    beforeReplaceHook() = std::move(hook);
+}
+
+} // namespace rvx
