@@ -10,8 +10,8 @@ namespace {
 bool haveDisplay()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 #else
     return true;
 #endif
@@ -31,13 +31,19 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!haveDisplay()) {
-        std::fputs("RVX cannot start: no graphical display was found. RVX is a desktop program; run it from a "
-                   "desktop session or set DISPLAY (for example under xvfb-run).\n",
-                   stderr);
+        std::fputs(
+            "RVX cannot start: no graphical display was found. RVX is a desktop program; run it from a "
+            "desktop session or set DISPLAY (for example under xvfb-run).\n",
+            stderr);
         return 1;
     }
 
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Orbenium"));
+    QApplication::setApplicationName(QStringLiteral("RVX"));
+    QApplication::setApplicationVersion(QStringLiteral(RVX_VERSION_STRING));
     MainWindow window;
     window.show();
     return app.exec();

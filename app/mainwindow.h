@@ -1,0 +1,292 @@
+#pragma once
+
+#include "departments.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMainWindow>
+#include <QMap>
+#include <QModelIndex>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QCloseEvent;
+class QHeaderView;
+class QLabel;
+class QPushButton;
+class QSettings;
+class QSplitter;
+class QTimer;
+class QUdpSocket;
+class QVBoxLayout;
+class SSLServer;
+class ThinclientInfo;
+class ZylScrollArea;
+class ZylTreeView;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The one main window: menus and tool-bar, the department panel and the device list of
+// the shown department, and the owner of the settings store, the agent server, the
+// discovery socket and every timer.
+//
+// The window is a switchboard. Construction and shutdown live in mainwindow.cpp; every
+// slot is a few lines that ask, loop and delegate; the features live in their own
+// mainwindow_*.cpp files (device list, departments, discovery, commands, profiles,
+// export, answers to device list requests, and the later features).
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // ---- accessors (also used by tests) ----------------------------------------------
+    SSLServer* server() const { return m_server; }
+    QSettings* settings() const { return m_settings; }
+    DepartmentList& departments() { return m_departments; }
+    DeptInfo* shownDepartment() const { return m_shownDepartment; }
+    QLabel* statusLabel() const { return m_statusLabel; }
+    bool shutdownWithoutSaving() const { return m_shutdownWithoutSaving; }
+    QSplitter* splitter() const { return m_splitter; }
+    QTimer* broadcastTimer() const { return m_broadcastTimer; }
+    QTimer* storageTimer() const { return m_storageTimer; }
+    QTimer* dailyUpdateTimer() const { return m_dailyUpdateTimer; }
+    QString updateServer() const { return m_updateServer; }
+    // The departments file: the working folder + "/departments.ini".
+    QString departmentsPath() const;
+
+    // Newest firmware and agent versions known per firmware type (packed a.b.c, 8 bits
+    // each; 0 = unknown). Filled from the update catalogue.
+    static constexpr int FirmwareTypeCount = 15;
+    using VersionTable = std::array<quint32, FirmwareTypeCount>;
+    VersionTable& latestFirmwareVersions() { return m_latestFirmware; }
+    VersionTable& latestClientVersions() { return m_latestClient; }
+
+    // ---- hooks -----------------------------------------------------------------------
+    // How the window opens a web address (the manual, the web site). The default hands it
+    // to the desktop, except in the scripted test mode of the message seam, where nothing
+    // is opened. An empty opener restores the default.
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    static void setUrlOpener(UrlOpener opener);
+    // How a failed start-up ends the program: by default QCoreApplication::quit() after
+    // the delay. Tests record the delay instead. An empty scheduler restores the default.
+    using QuitScheduler = std::function<void(int delayMs)>;
+    static void setQuitScheduler(QuitScheduler scheduler);
+
+    static QString manualUrl();  // the user manual
+    static QString websiteUrl(); // the maker's web site
+
+public slots:
+    // ---- device list (mainwindow_devicelist.cpp) ---------------------------------------
+    void createDepartmentView(DeptInfo* dept);
+    void addDeviceRow(DeptInfo* dept, ThinclientInfo* device);
+    void removeDeviceRow(DeptInfo* dept, ThinclientInfo* device);
+    // The devices of the selected rows of the shown department, each once.
+    QList<ThinclientInfo*> selectedDevices(bool onlineOnly);
+    // True (after telling the administrator when a title is given) when the list is empty.
+    bool noDevicesSelected(const QList<ThinclientInfo*>& devices, const QString& title);
+    // The header of the shown department's device list; null when there is none.
+    QHeaderView* shownHeader() const;
+    // Enables and disables the device actions for the current selection.
+    void updateActionState();
+    // The enabling rules for a given number of selected online devices: actions that need
+    // one or more devices are enabled for n >= 1, those that need exactly one for n == 1.
+    void applyActionRules(int onlineSelected);
+
+    // ---- departments (mainwindow_departments.cpp) --------------------------------------
+    void buildDepartmentPanel();
+    void rebuildDepartmentLabels(int selectedIndex);
+    void clearDepartmentLabels();
+    // Writes the departments file; 0 on success, -1 after telling the administrator.
+    int saveDepartments();
+
+    // ---- discovery (mainwindow_discovery.cpp) -------------------------------------------
+    void sendDiscoveryBroadcast();
+    // Switches discovery on or off following the Discover button's check state, flipping
+    // that state first when `flip` is true.
+    void setBroadcastEnabled(bool flip);
+    bool broadcastEnabled() const;
+
+    // ---- commands (mainwindow_commands.cpp) ---------------------------------------------
+    ThinclientInfo* singleSelectedDevice(const QString& title);
+    int sendCommand(const QByteArray& frame, int length, const QByteArray& text);
+
+public:
+    // ---- later features (mainwindow_later.cpp) ------------------------------------------
+    // Checks the update catalogue; interactive when the administrator asked for it.
+    void downloadUpdates(bool interactive);
+    // Runs a downloaded server installer at exit; true when one was started.
+    bool handOverPendingInstaller();
+    // The update catalogue cached by the last check, read without asking anything.
+    void loadCachedCatalogue();
+    // The download manager of the update downloads and its teardown.
+    void createDownloadManager();
+    void destroyDownloadManager();
+
+public slots:
+    // ---- menu actions (connected by name) ----------------------------------------------
+    // File
+    void on_get_logs_triggered();
+    void on_install_file_triggered();
+    void on_load_config_triggered();
+    void on_save_config_triggered();
+    void on_export_device_list_triggered();
+    void on_exit_triggered();
+    // Device
+    void on_assign_storage_triggered();
+    void on_refresh_device_triggered();
+    void on_maint_mode_triggered();
+    void on_reboot_shutdown_triggered();
+    void on_reset_device_triggered();
+    void on_set_reset_state_triggered();
+    void on_restart_mode_triggered();
+    void on_sync_dsi_folders_triggered();
+    void on_install_hotfix_triggered();
+    void on_upgrade_firmware_triggered();
+    void on_upgrade_client_triggered();
+    void on_change_hostname_triggered();
+    void on_configure_displays_triggered();
+    void on_configure_periphs_triggered();
+    void on_edit_pi_config_triggered();
+    void on_enter_comment_triggered();
+    void on_set_log_level_triggered();
+    void on_set_powersave_mode_triggered();
+    void on_set_zylconfig_password_triggered();
+    void on_set_locale_triggered();
+    void on_configure_network_triggered();
+    void on_configure_shadowing_triggered();
+    void on_configure_rvx_discovery_triggered();
+    void on_configure_pxe_triggered();
+    void on_configure_rrsh_triggered();
+    void on_configure_beacon_triggered();
+    void on_configure_x11vnc_triggered();
+    void on_delete_device_triggered();
+    void on_set_app_mode_triggered();
+    void on_wake_device_triggered();
+    // Tools
+    void on_options_triggered();
+    void on_reset_options_triggered();
+    void on_download_updates_triggered();
+    void on_unread_news_triggered();
+    void on_toggle_broadcast_triggered();
+    // Help
+    void on_offline_help_triggered();
+    void on_about_rvx_triggered();
+    // Tool-bar
+    void on_btnBroadcast_triggered();
+    void onLogoClicked();
+
+    // ---- agent server signals ------------------------------------------------------------
+    void addDevToDept(ThinclientInfo* tci);
+    void displayModeHelp(QString str);
+    void configureUsbRedir(ThinclientInfo* tci, QStringList* entries);
+    void configureResolutions(QMap<QString, QStringList*>* resMap);
+    void configureLocale(QMap<QString, QStringList*>* l10nMap);
+    void configureKeyboardOptions(QMap<QString, QStringList*>* kbdData);
+    void configureSSIDList(QStringList* entries);
+    void configureAudioDevs(QMap<QString, QStringList*>* portData);
+    void editPiConfig(ThinclientInfo* tci, QString config);
+    void updateTreeViewEntry(ThinclientInfo* tci, bool isNewClient);
+    void setStatus(ThinclientInfo* tci, qint8 code, const char* message);
+    void applyDevicePolicy(ThinclientInfo* tci);
+    void updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC, QString wiredIP,
+                           QString wiredNetmask, QString wiredGateway, QString wirelessMAC,
+                           QString wirelessIP, QString wirelessNetmask, QString wirelessGateway);
+
+    // ---- device list ---------------------------------------------------------------------
+    void removeDevFromDept(ThinclientInfo* tci);
+    void selectAllInGroup(const QModelIndex& index);
+    void selectAllInDept();
+    void onTreeViewClicked(const QModelIndex& index);
+    void onTreeViewDoubleClicked(const QModelIndex& index);
+    void onTreeViewRightClicked(const QPoint& pos);
+
+    // ---- department panel ----------------------------------------------------------------
+    void onNewDepartment();
+    void onDepartmentSelected(void* dept);
+    void onDepartmentRename(void* dept);
+    void onDepartmentDelete(void* dept);
+    void onDepartmentDragged(void* dept, QPoint pos, bool dropped);
+    void onDeviceDropped(void* dept, ZylTreeView* sourceView);
+    void onDragEnter(void* dept, QPoint pos);
+    void onScrollTimerFired();
+    void onSetDeptScrollPos();
+    void onDepartmentLinkProfile(void* dept);
+    void onDepartmentUnlinkProfile(void* dept);
+
+    // ---- discovery -----------------------------------------------------------------------
+    void onBroadcastTimerFired();
+
+    // ---- commands and device list requests -------------------------------------------------
+    void sshToDevice();
+    void getModeHelp(int protocol);
+    void enumerateUsb();
+    void getSSIDList();
+    void getNetworkInfo(uchar interfaceKind);
+    void getAudioDevices(bool output);
+
+    // ---- later features --------------------------------------------------------------------
+    void configureStorage();
+    void onDailyUpdateCheck();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Start-up steps that are more than a few lines.
+    void setUpToolBar();
+    void createLogoButton();
+    void migrateLegacyDepartmentsFile();
+    bool networkAvailable();
+    void createAgentServer();
+    bool startListening();
+    void createStatusBar();
+    void startDiscovery();
+    void installProxy();
+    void scheduleUpdateChecks();
+    void failStartup(int quitDelayMs);
+    void showStatusText(const QString& text);
+    bool openUrl(const QUrl& url);
+    QList<QAction*> deviceActionsNeedingOneOrMore() const;
+    QList<QAction*> deviceActionsNeedingOne() const;
+
+    Ui::MainWindow* ui = nullptr;
+    QSettings* m_settings = nullptr; // owned, deleted last
+
+    // Departments and the device lists.
+    DepartmentList m_departments;
+    DeptInfo* m_shownDepartment = nullptr;
+    ZylScrollArea* m_panel = nullptr;
+    QVBoxLayout* m_labelLayout = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QLabel* m_dragMarker = nullptr;
+    int m_savedScrollPos = 0;
+    QTimer* m_scrollTimer = nullptr;
+
+    // Agent side.
+    QUdpSocket* m_udpSocket = nullptr;
+    QTimer* m_broadcastTimer = nullptr;
+    SSLServer* m_server = nullptr;
+
+    // Later features.
+    QTimer* m_storageTimer = nullptr;
+    QTimer* m_dailyUpdateTimer = nullptr;
+    QString m_updateServer;
+    VersionTable m_latestFirmware{};
+    VersionTable m_latestClient{};
+
+    QPushButton* m_logoButton = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QString m_pendingStatusText; // shown once the status bar exists
+    bool m_shutdownWithoutSaving = false;
+};
