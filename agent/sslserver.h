@@ -48,6 +48,13 @@ public:
     void allowReadFolder(const QString& folder);
     void allowWriteFolder(const QString& folder);
 
+    // A connection that has not passed the greeting and identified itself within this time
+    // (30 seconds by default) is closed.
+    void setHandshakeTimeout(int milliseconds);
+    int handshakeTimeout() const;
+    // Accepted connections whose sockets still exist (authenticated or not).
+    int connectionCount() const;
+
 public slots:
     // Closes connections silent for more than 900 seconds (runs every 5 minutes).
     void zombieCheck();
@@ -67,8 +74,8 @@ signals:
     void setStatus(ThinclientInfo* tci, qint8 code, const char* message);
     void applyPolicy(ThinclientInfo* tci);
     void updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC, QString wiredIP,
-                           QString wiredNetmask, QString wiredGateway, QString wirelessMAC, QString wirelessIP,
-                           QString wirelessNetmask, QString wirelessGateway);
+                           QString wiredNetmask, QString wiredGateway, QString wirelessMAC,
+                           QString wirelessIP, QString wirelessNetmask, QString wirelessGateway);
 
 protected:
     void incomingConnection(qintptr socketDescriptor) override;
@@ -81,6 +88,9 @@ private slots:
 
 private:
     // The agent server's own state is private to its implementation files.
+    friend class AgentConnection;
+    struct Private;
+    Private* d = nullptr;
     QSettings* m_settings = nullptr;
     rvxDB* m_db = nullptr;
 };

@@ -1,0 +1,184 @@
+// The agent-driven file transfer: an agent reads a server file (types 9, 11, 10) or writes
+// one (types 22, 23, 10), one file at a time, within the folders the transfer rules allow.
+
+#include "filetransfer.h"
+#include "rvxdb.h"
+#include "sending.h"
+#include "sslserver_p.h"
+#include "thinclientinfo.h"
+#include "wire.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QSslSocket>
+
+namespace {
+
+enum Status : quint8
+{
+    Ok = 0,
+    Busy = 1,
+    NoSuchFile = 2,
+    CannotOpen = 3,
+    EmptyRequest = 4
+};
+
+QString pathText(const QByteArray& payload, int offset)
+{
+    if (offset >= payload.size())
+        return QString();
+    const int nul = payload.indexOf('\0', offset);
+    return QDir::toNativeSeparators(
+        QString::fromLatin1(payload.mid(offset, (nul < 0 ? payload.size() : nul) - offset)));
+}
+
+bool emptyRequest(const QByteArray& payload)
+{
+    const char b0 = payload.size() > 0 ? payload.at(0) : '\0';
+    const char b1 = payload.size() > 1 ? payload.at(1) : '\0';
+    return b0 == '\0' && b1 == '\0';
+}
+
+} // namespace
+
+filetransfer::Rules SSLServer::Private::transferRules() const
+{
+    filetransfer::Rules rules;
+    QSettings* settings = q->m_settings;
+    auto value = [settings](const char* key) {
+        return settings ? settings->value(QLatin1String(key)).toString() : QString();
+    };
+    // The folders that exist to serve devices, and those picked during this run.
+    for (const char* key : {"firmwareImageDir", "appImageDir", "hotfixDir", "tempDir", "deviceFilesDir",
+                            "signageContentDir1", "signageContentDir2", "signageContentDir3"}) {
+        const QString folder = value(key);
+        if (!folder.isEmpty())
+            rules.readRoots << folder;
+    }
+    rules.readRoots += readFolders;
+    rules.writeRoots = writeFolders;
+    rules.tempDir = value("tempDir");
+    // Never the device history nor the profiles, wherever the other folders lie.
+    rules.excluded << q->m_db->databaseDir() << value("databaseDir") << value("profileDir");
+    rules.excluded.removeAll(QString());
+    return rules;
+}
+
+void SSLServer::Private::closeTransfer(ThinclientInfo* record)
+{
+    if (record->transferFile) {
+        record->transferFile->close();
+        delete record->transferFile;
+        record->transferFile = nullptr;
+    }
+}
+
+void SSLServer::Private::openForReading(ThinclientInfo* record, const QByteArray& payload)
+{
+    QSslSocket* socket = record->socket;
+    if (emptyRequest(payload)) {
+        sendStatusFrame(socket, EmptyRequest, QByteArray());
+        return;
+    }
+    if (record->transferFile) {
+        sendStatusFrame(socket, Busy, QByteArray());
+        return;
+    }
+    const QString path = pathText(payload, 1);
+    const filetransfer::Resolution r = filetransfer::resolveRead(path, transferRules());
+    if (r.verdict == filetransfer::Verdict::Missing ||
+        (r.verdict == filetransfer::Verdict::Refused && path.isEmpty())) {
+        sendStatusFrame(socket, NoSuchFile, QByteArray());
+        return;
+    }
+    if (r.verdict != filetransfer::Verdict::Allowed) {
+        sendStatusFrame(socket, CannotOpen, QByteArray());
+        return;
+    }
+    QFile* file = filetransfer::openForReading(r.path);
+    if (!file) {
+        sendStatusFrame(socket, CannotOpen, QByteArray());
+        return;
+    }
+    record->transferFile = file;
+    sendStatusFrame(socket, Ok, QByteArray::number(file->size()));
+}
+
+void SSLServer::Private::readBlock(ThinclientInfo* record, const QByteArray& payload)
+{
+    QSslSocket* socket = record->socket;
+    if (!record->transferFile) {
+        sendStatusFrame(socket, CannotOpen, QByteArray());
+        return;
+    }
+    wire::PayloadReader reader(payload);
+    int wanted = reader.u16();
+    // A request of 4096 bytes gets at most 4092, so the reply frame fits in 4096 bytes.
+    if (wanted == 4096)
+        wanted = 4092;
+    QByteArray data(wanted, Qt::Uninitialized);
+    const qint64 n = wanted > 0 ? record->transferFile->read(data.data(), wanted) : 0;
+    QByteArray reply;
+    reply.append(char(7));
+    if (n < 0) {
+        reply.append(char(1));
+        wire::appendU16(reply, 0);
+    } else if (n == 0) {
+        reply.append(char(2));
+        wire::appendU16(reply, 0);
+    } else {
+        reply.append(char(0));
+        wire::appendU16(reply, static_cast<quint16>(n));
+        reply.append(data.constData(), static_cast<int>(n));
+    }
+    socket->write(reply);
+    socket->flush();
+}
+
+void SSLServer::Private::openForWriting(ThinclientInfo* record, quint8 code, const QByteArray& payload)
+{
+    QSslSocket* socket = record->socket;
+    if (emptyRequest(payload)) {
+        sendStatusFrame(socket, EmptyRequest, QByteArray());
+        return;
+    }
+    if (record->transferFile) {
+        sendStatusFrame(socket, Busy, QByteArray());
+        return;
+    }
+    const QString path = pathText(payload, 0);
+    if (path.isEmpty()) {
+        sendStatusFrame(socket, EmptyRequest, QByteArray());
+        return;
+    }
+    const filetransfer::Resolution r = filetransfer::resolveWrite(path, code, transferRules());
+    QFile* file =
+        r.verdict == filetransfer::Verdict::Allowed ? filetransfer::openForWriting(r.path) : nullptr;
+    if (!file) {
+        sendStatusFrame(socket, CannotOpen, QByteArray());
+        return;
+    }
+    record->transferFile = file;
+    sendStatusFrame(socket, Ok, QByteArray());
+}
+
+void SSLServer::Private::writeData(ThinclientInfo* record, const QByteArray& payload)
+{
+    QSslSocket* socket = record->socket;
+    if (!record->transferFile) {
+        sendStatusFrame(socket, CannotOpen, QByteArray());
+        return;
+    }
+    const qint64 n = record->transferFile->write(payload);
+    const bool ok = n == payload.size();
+    // Agents from 8.1 on wait for an acknowledgement of every data message.
+    if (record->clientVersionAtLeast(8, 1, 0)) {
+        QByteArray ack;
+        ack.append(char(7));
+        ack.append(ok ? char(0) : char(1));
+        wire::appendU16(ack, ok ? static_cast<quint16>(n) : 0);
+        socket->write(ack);
+        socket->flush();
+    }
+}

@@ -1,0 +1,208 @@
+#include "filetransfer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace filetransfer {
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
+#endif
+
+QString canonicalFolder(const QString& folder)
+{
+    if (folder.isEmpty() || folder.contains(QChar(0)))
+        return QString();
+    const QFileInfo info(QDir::fromNativeSeparators(folder));
+    if (!info.isDir())
+        return QString();
+    return info.canonicalFilePath();
+}
+
+bool withinAny(const QString& canonicalPath, const QStringList& roots)
+{
+    for (const QString& root : roots) {
+        const QString c = canonicalFolder(root);
+        if (!c.isEmpty() && isWithin(canonicalPath, c))
+            return true;
+    }
+    return false;
+}
+
+bool allowedPlace(const QString& canonicalPath, const QStringList& roots, const Rules& rules)
+{
+    return withinAny(canonicalPath, roots) && !withinAny(canonicalPath, rules.excluded);
+}
+
+bool badName(const QString& name)
+{
+    return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+} // namespace
+
+bool isWithin(const QString& canonicalPath, const QString& canonicalRoot)
+{
+    if (canonicalPath.isEmpty() || canonicalRoot.isEmpty())
+        return false;
+    if (canonicalPath.compare(canonicalRoot, PathCase) == 0)
+        return true;
+    QString prefix = canonicalRoot;
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+    return canonicalPath.startsWith(prefix, PathCase);
+}
+
+Resolution resolveRead(const QString& requested, const Rules& rules)
+{
+    Resolution r;
+    if (requested.isEmpty() || requested.contains(QChar(0)))
+        return r;
+    const QFileInfo info(QDir::fromNativeSeparators(requested));
+    if (badName(info.fileName()))
+        return r;
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty()) {
+        if (!allowedPlace(canonical, rules.readRoots, rules))
+            return r;
+        if (!QFileInfo(canonical).isFile())
+            return r;
+        r.verdict = Verdict::Allowed;
+        r.path = canonical;
+        return r;
+    }
+    if (info.isSymLink()) // a dangling link
+        return r;
+    // The file does not exist: say so only when its folder is one the agent may read.
+    const QString parent = canonicalFolder(info.absolutePath());
+    if (parent.isEmpty() || !allowedPlace(parent, rules.readRoots, rules))
+        return r;
+    r.verdict = Verdict::Missing;
+    return r;
+}
+
+Resolution resolveWrite(const QString& requested, quint8 code, const Rules& rules)
+{
+    Resolution r;
+    if (requested.isEmpty() || requested.contains(QChar(0)))
+        return r;
+    const QString path = QDir::fromNativeSeparators(requested);
+    QString full;
+    QStringList roots;
+    if (code == 0) {
+        if (rules.tempDir.isEmpty() || QDir::isAbsolutePath(path))
+            return r;
+        full = QDir::fromNativeSeparators(rules.tempDir) + QLatin1Char('/') + path;
+        roots << rules.tempDir;
+    } else {
+        if (!QDir::isAbsolutePath(path))
+            return r;
+        full = path;
+        // The temporary folder is writable by relative path anyway; its absolute path is too.
+        roots = rules.writeRoots;
+        if (!rules.tempDir.isEmpty())
+            roots << rules.tempDir;
+    }
+    const QFileInfo info(full);
+    const QString name = info.fileName();
+    if (badName(name))
+        return r;
+    const QString parent = canonicalFolder(info.absolutePath());
+    if (parent.isEmpty() || !allowedPlace(parent, roots, rules))
+        return r;
+    const QString target = parent + QLatin1Char('/') + name;
+    const QFileInfo existing(target);
+    if (existing.isSymLink())
+        return r;
+    if (existing.exists() && !existing.isFile())
+        return r;
+    r.verdict = Verdict::Allowed;
+    r.path = target;
+    return r;
+}
+
+#ifdef Q_OS_UNIX
+
+QFile* openForReading(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* file = new QFile;
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+QFile* openForWriting(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // No O_TRUNC here: the file is truncated only after it is known to be a plain file.
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* file = new QFile;
+    if (!file->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+#else
+
+QFile* openForReading(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return nullptr;
+    auto* file = new QFile(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+QFile* openForWriting(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isFile()))
+        return nullptr;
+    auto* file = new QFile(path);
+    if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        delete file;
+        return nullptr;
+    }
+    return file;
+}
+
+#endif
+
+} // namespace filetransfer
