@@ -35,13 +35,16 @@ void config_store_init();
 // Value of a key, or empty when absent.
 QByteArray config_store_get(const QByteArray& key);
 // Sets a key (keeps its place when it exists, appends otherwise); an empty value removes it.
+// An entry is one line: a key that is empty or holds "=", LF or NUL, or a value that holds LF
+// or NUL, is refused and the store is left as it was.
 void config_store_set(const QByteArray& key, const QByteArray& value);
 // Removes every entry that belongs to a category 0 to 71 (the defaults included).
 void config_store_clear();
 // Entries of the category (55: of any category 0 to 71) in store order, each ended by LF.
 // Nothing for a category outside 1 to 71 and not 55.
 std::optional<QByteArray> config_store_collect(int category);
-// Merges the lines of the text that belong to the category (55: any) into the store.
+// Merges the lines of the text that belong to the category (55: any) into the store. The text
+// ends at its first NUL; keys and values are compared whole.
 void config_store_load_text(const QByteArray& text, int category);
 // Reads a file whole and merges it for all categories. 0 on success; 1 on failure, with one
 // of the library's messages passed to the reporter when one is given.
@@ -76,7 +79,9 @@ int config_message_category(const QByteArray& message);
 // ---- texts ----------------------------------------------------------------------------
 // Category 55: the addition alone. An empty slot: the text unchanged. Otherwise the lines
 // of the text that do not match the category (a kept last line without LF gets one),
-// followed by the addition. Nothing for a category outside 0 to 72.
+// followed by the addition. A kept line whose key the addition sets again is dropped too, so
+// a key never appears twice (older agents report power saving with the PXE settings).
+// Nothing for a category outside 0 to 72.
 std::optional<QByteArray> config_text_replace_category(const QByteArray& text, const QByteArray& addition,
                                                        int category);
 // Value of the first line that begins with key=; empty when none or an argument is empty.
@@ -89,6 +94,9 @@ int config_line_category(const QByteArray& line);
 // ---- tables ---------------------------------------------------------------------------
 // protocol 1 to 21, option 1 to 23: "<protocol>_<option>"; nothing when out of range.
 std::optional<QByteArray> config_protocol_option_key(int protocol, int option);
+// Default value of an option that applies to a protocol (possibly empty); nothing when the
+// option does not apply to the protocol or an index is out of range.
+std::optional<QByteArray> config_protocol_option_default(int protocol, int option);
 // 1 to 21, or 0 when the name is not in the table or empty.
 int config_protocol_index(const QByteArray& name);
 // Protocol name of an index 1 to 21; empty otherwise.

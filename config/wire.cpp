@@ -24,6 +24,9 @@ void appendU32(QByteArray& out, quint32 value)
 
 QByteArray frame(quint8 type, quint8 code, const QByteArray& payload)
 {
+    // A length the field cannot carry would desynchronise the peer's reader: nothing is built.
+    if (lengthFieldSize(type) == 2 && payload.size() > 0xFFFF)
+        return QByteArray();
     QByteArray out;
     out.reserve(6 + payload.size());
     out.append(static_cast<char>(type));

@@ -8,7 +8,8 @@
 
 namespace wire {
 
-// Frame: type, code, 16-bit length (32-bit for types 24 and 38), payload.
+// Frame: type, code, 16-bit length (32-bit for types 24 and 38), payload. Empty when the
+// payload is too long for a 16-bit length field.
 int lengthFieldSize(quint8 type);
 QByteArray frame(quint8 type, quint8 code, const QByteArray& payload);
 // Type, code 0, length 0: four bytes.
