@@ -22,8 +22,6 @@ void MainWindow::on_configure_displays_triggered() {}
 
 void MainWindow::on_configure_periphs_triggered() {}
 
-void MainWindow::on_edit_pi_config_triggered() {}
-
 void MainWindow::on_set_locale_triggered() {}
 
 void MainWindow::on_configure_network_triggered() {}

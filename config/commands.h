@@ -101,10 +101,10 @@ bool isLatin1(const QString& text);
 
 // ---- frames and texts ------------------------------------------------------------------------
 
-QByteArray refreshFrame();                  // short frame 5 (the device reports itself again)
-QByteArray resetToDefaultsFrame();          // short frame 27
-QByteArray restartModeFrame();              // short frame 69
-QByteArray rebootFrame(bool powerOff);      // short frame 1, or 63 to power off
+QByteArray refreshFrame();                   // short frame 5 (the device reports itself again)
+QByteArray resetToDefaultsFrame();           // short frame 27
+QByteArray restartModeFrame();               // short frame 69
+QByteArray rebootFrame(bool powerOff);       // short frame 1, or 63 to power off
 QByteArray maintenanceFrame(Maintenance op); // short frame 13 (enter) or 50 (exit)
 // Type 57, code 0, length 1: 0 = reset to the current settings, 1 = to factory defaults.
 QByteArray resetStateFrame(bool factoryDefaults);
