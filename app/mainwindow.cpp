@@ -335,6 +335,7 @@ void MainWindow::setQuitScheduler(QuitScheduler scheduler)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    flushDepartments(); // a department change of this turn is not left behind
     if (!m_shutdownWithoutSaving && m_settings) {
         m_settings->setValue(QStringLiteral("geometry"), saveGeometry());
         if (m_splitter)
@@ -354,6 +355,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 MainWindow::~MainWindow()
 {
+    flushDepartments();
     delete ui;
     ui = nullptr;
     if (m_server) {

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "departments.h"
+#include "devicelistlayout.h" // inventory
 
 #include <QByteArray>
+#include <QHash> // inventory
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
 #include <QModelIndex>
 #include <QPoint>
+#include <QSet> // inventory
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -26,6 +29,7 @@ class QTimer;
 class QUdpSocket;
 class QVBoxLayout;
 class SSLServer;
+class DepartmentView; // inventory
 class ThinclientInfo;
 class ZylScrollArea;
 class ZylTreeView;
@@ -107,8 +111,18 @@ public slots:
     void buildDepartmentPanel();
     void rebuildDepartmentLabels(int selectedIndex);
     void clearDepartmentLabels();
-    // Writes the departments file; 0 on success, -1 after telling the administrator.
+    // Records a change of the department list: the whole file is written once at the end
+    // of the event-loop turn (and at close), however many changes the turn made. Returns 0.
     int saveDepartments();
+
+    // inventory
+    // Writes the departments file now when a change is pending; 0 on success (or nothing to
+    // write), -1 after telling the administrator ("Saving configuration file").
+    int flushDepartments();
+    bool departmentsDirty() const { return m_departmentsDirty; }
+    // The device list of the shown department (null before the panel exists).
+    DepartmentView* shownView() const;
+    const DeviceListLayout& listLayout() const { return m_listLayout; }
 
     // ---- discovery (mainwindow_discovery.cpp) -------------------------------------------
     void sendDiscoveryBroadcast();
@@ -120,6 +134,15 @@ public slots:
     // ---- commands (mainwindow_commands.cpp) ---------------------------------------------
     ThinclientInfo* singleSelectedDevice(const QString& title);
     int sendCommand(const QByteArray& frame, int length, const QByteArray& text);
+    // commands and profiles
+    // Restarts the current mode's applications on the selected online devices (agents 8.4.0
+    // and later in normal mode). From the menu it asks first and tells the administrator
+    // about skipped devices; other features run it quietly. Returns the number reached.
+    int restartMode(bool fromMenu);
+    // List requests of the configuration dialogs for the one selected device.
+    void getResolutionLists();
+    void getLocaleLists();
+    void getKeyboardOptionLists();
 
 public:
     // ---- later features (mainwindow_later.cpp) ------------------------------------------
@@ -260,8 +283,30 @@ private:
     QList<QAction*> deviceActionsNeedingOneOrMore() const;
     QList<QAction*> deviceActionsNeedingOne() const;
 
+    // inventory
+    void markSelectionChanged();
+    void rebuildSelectionCache();
+    void applySelectionRules();
+    void reloadConfigStore(ThinclientInfo* device);
+    void refreshDeviceRow(DeptInfo* dept, ThinclientInfo* device, bool isNewClient);
+    void showDepartmentView(DeptInfo* dept);
+    void scrollPanelBy(int delta);
+    DeptInfo* findDepartmentByView(const ZylTreeView* view) const;
+
     Ui::MainWindow* ui = nullptr;
     QSettings* m_settings = nullptr; // owned, deleted last
+
+    // inventory
+    DeviceListLayout m_listLayout; // read once when the lists are built
+    bool m_departmentsDirty = false;
+    QTimer* m_departmentsFlushTimer = nullptr;
+    // The selected devices of the shown list with their online state when last looked at,
+    // and the online ones among them: rebuilt after a selection change, kept up to date by
+    // the row refreshes, so a message from a device never walks the selection.
+    QHash<ThinclientInfo*, bool> m_selectionOnline;
+    QSet<ThinclientInfo*> m_selectedOnline;
+    bool m_selectionDirty = true;
+    QTimer* m_selectionTimer = nullptr;
 
     // Departments and the device lists.
     DepartmentList m_departments;
@@ -289,4 +334,14 @@ private:
     QLabel* m_statusLabel = nullptr;
     QString m_pendingStatusText; // shown once the status bar exists
     bool m_shutdownWithoutSaving = false;
+
+    // commands and profiles
+    // The "Send Command" warning when no online device is selected; true when there is none.
+    bool noCommandTargets();
+    // Writes a request frame to every selected online device.
+    void sendRequest(const QByteArray& frame);
+    // The USB redirection editor for the device that sent its USB device list.
+    void editUsbRedirections(const QString& serial, const QStringList& usbList);
+    // Linked profiles found missing this run ("<department id>|<path>"), each reported once.
+    QSet<QString> m_missingProfilesReported;
 };

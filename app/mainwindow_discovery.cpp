@@ -3,8 +3,14 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "discovery.h"
+#include "platform.h"
+
 #include <QSettings>
 #include <QTimer>
+#include <QUdpSocket>
+
+namespace platform = rvx::platform;
 
 namespace {
 
@@ -67,6 +73,20 @@ void MainWindow::onBroadcastTimerFired()
 
 void MainWindow::sendDiscoveryBroadcast()
 {
-    // One pass of discovery datagrams, one per local IPv4 network: built with the sending
-    // of the datagrams.
+    if (!m_udpSocket || !m_settings)
+        return;
+    // One datagram per IPv4 address of every interface that is up and not a loopback
+    // interface, to that address's broadcast address. The settings are read for every
+    // datagram, so a changed port is announced from the next datagram on.
+    const QList<QNetworkAddressEntry> entries = platform::usableIPv4Entries();
+    for (const QNetworkAddressEntry& entry : entries) {
+        const int sslPort = m_settings->value(QStringLiteral("SSLPort")).toInt();
+        const QByteArray datagram = discoveryDatagram(entry.ip().toString(), sslPort);
+        const quint16 udpPort =
+            static_cast<quint16>(m_settings->value(QStringLiteral("UDPPort")).toInt() & 0xFFFF);
+        const QHostAddress destination = entry.broadcast();
+        if (destination.isNull())
+            continue; // an entry without a broadcast address reaches nobody
+        m_udpSocket->writeDatagram(datagram, destination, udpPort);
+    }
 }

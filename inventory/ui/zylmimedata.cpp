@@ -1,0 +1,9 @@
+#include "zylmimedata.h"
+
+#include "zyltreeview.h"
+
+ZylMimeData::ZylMimeData(ZylTreeView* source)
+    : m_formats{deviceFormat()}
+    , m_source(source)
+{
+}
