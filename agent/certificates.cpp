@@ -65,25 +65,26 @@ bool generateSelfSignedCertificate(const QString& certificatePath, const QString
     if (!cert)
         return fail(error, QStringLiteral("certificate allocation failed"));
     X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), static_cast<long>(QDateTime::currentSecsSinceEpoch()));
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()),
+                     static_cast<long>(QDateTime::currentSecsSinceEpoch()));
     X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 10L * 365 * 24 * 3600);
     X509_set_pubkey(cert.get(), key.get());
     X509_NAME* name = X509_get_subject_name(cert.get());
     const QByteArray cn = commonName.toUtf8();
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Orbenium"), -1,
-                               -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(cn.constData()),
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Orbenium"),
                                -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>(cn.constData()), -1, -1, 0);
     X509_set_issuer_name(cert.get(), name);
     if (X509_sign(cert.get(), key.get(), EVP_sha256()) == 0)
         return fail(error, QStringLiteral("certificate signing failed"));
 
     BioPtr keyBio(BIO_new(BIO_s_mem()));
     BioPtr certBio(BIO_new(BIO_s_mem()));
-    if (!keyBio || !certBio
-        || PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1
-        || PEM_write_bio_X509(certBio.get(), cert.get()) != 1)
+    if (!keyBio || !certBio ||
+        PEM_write_bio_PrivateKey(keyBio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
+        PEM_write_bio_X509(certBio.get(), cert.get()) != 1)
         return fail(error, QStringLiteral("PEM encoding failed"));
 
     QDir().mkpath(QFileInfo(keyPath).absolutePath());
@@ -99,8 +100,8 @@ CertificateFiles locateCertificate(const QString& applicationDir, const QString&
 {
     CertificateFiles files;
     const QDir appDir(applicationDir);
-    if (QFileInfo::exists(appDir.filePath(QStringLiteral("rvx.crt")))
-        && QFileInfo::exists(appDir.filePath(QStringLiteral("rvx.key")))) {
+    if (QFileInfo::exists(appDir.filePath(QStringLiteral("rvx.crt"))) &&
+        QFileInfo::exists(appDir.filePath(QStringLiteral("rvx.key")))) {
         files.certificatePath = appDir.filePath(QStringLiteral("rvx.crt"));
         files.keyPath = appDir.filePath(QStringLiteral("rvx.key"));
         files.ok = true;
@@ -113,8 +114,8 @@ CertificateFiles locateCertificate(const QString& applicationDir, const QString&
         files.ok = true;
         return files;
     }
-    files.ok = generateSelfSignedCertificate(files.certificatePath, files.keyPath, QStringLiteral("RVX server"),
-                                             &files.error);
+    files.ok = generateSelfSignedCertificate(files.certificatePath, files.keyPath,
+                                             QStringLiteral("RVX server"), &files.error);
     files.generated = files.ok;
     return files;
 }

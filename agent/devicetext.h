@@ -9,7 +9,8 @@
 class ThinclientInfo;
 
 // The seventeen configurable columns of the device list, in the order of the settings keys.
-enum class DeviceColumn {
+enum class DeviceColumn
+{
     FwType,
     Hostname,
     IpAddress,
@@ -58,7 +59,12 @@ QString initialStatusText(quint8 bootMode);
 // (a & 0xFF) << 16 | (b & 0xFF) << 8 | (c & 0xFF), a missing third number counting as 0.
 quint32 packedVersion(const QString& version);
 
-enum class VersionColour { Black, Blue, Red };
+enum class VersionColour
+{
+    Black,
+    Blue,
+    Red
+};
 // Against the newest known version: behind by less than the threshold is blue, further
 // behind red, up to date (or nothing known) black.
 VersionColour versionColour(quint32 packed, quint32 latest, quint32 threshold);

@@ -15,7 +15,8 @@ QByteArray discoveryDatagram(const QString& address, int port)
     const QByteArray addressText = address.toLatin1();
     const QByteArray portText = QByteArray::number(port);
     const QByteArray digest =
-        QCryptographicHash::hash(addressText + portText + discoveryBroadcastKey(), QCryptographicHash::Md5).toHex();
+        QCryptographicHash::hash(addressText + portText + discoveryBroadcastKey(), QCryptographicHash::Md5)
+            .toHex();
     const QByteArray separator(" :: ");
     return addressText + separator + portText + separator + digest + separator;
 }

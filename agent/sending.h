@@ -26,6 +26,6 @@ bool sendConfiguration(ThinclientInfo* record, const QByteArray& text, int categ
 void queueFrame(ThinclientInfo* record, const QByteArray& frame);
 
 // Request frames for the configuration dialogs.
-QByteArray modeHelpRequest(int protocol);     // type 33, code 0, length 1, protocol index
+QByteArray modeHelpRequest(int protocol);      // type 33, code 0, length 1, protocol index
 QByteArray networkInfoRequest(quint8 version); // type 71, code = version, length 0
-QByteArray audioDevicesRequest(bool forAlsa); // type 70, code 0, length 1, flag
+QByteArray audioDevicesRequest(bool forAlsa);  // type 70, code 0, length 1, flag

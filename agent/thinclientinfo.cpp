@@ -130,7 +130,8 @@ bool ThinclientInfo::isOldAgent() const
 
 QString ThinclientInfo::clientVersionMessage(int major, int minor, int patch)
 {
-    return QStringLiteral("Command requires rvx_client %1.%2.%3 or later, please upgrade rvx_client on this device.")
+    return QStringLiteral(
+               "Command requires rvx_client %1.%2.%3 or later, please upgrade rvx_client on this device.")
         .arg(major)
         .arg(minor)
         .arg(patch);
@@ -138,7 +139,8 @@ QString ThinclientInfo::clientVersionMessage(int major, int minor, int patch)
 
 QString ThinclientInfo::firmwareVersionMessage(int major, int minor, int patch)
 {
-    return QStringLiteral("Command requires ZYLOS %1.%2.%3 or later, please upgrade rvx_client on this device.")
+    return QStringLiteral(
+               "Command requires ZYLOS %1.%2.%3 or later, please upgrade rvx_client on this device.")
         .arg(major)
         .arg(minor)
         .arg(patch);

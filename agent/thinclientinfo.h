@@ -23,31 +23,49 @@ public:
     static constexpr int InfoSize = 512;
 
     // Byte offsets and sizes of the fields of the information block.
-    enum Field : int {
+    enum Field : int
+    {
         FirmwareTypeOffset = 0,
         BootModeOffset = 1,
         IpAddressOffset = 8,
-        HostnameOffset = 12, HostnameSize = 40,
-        MacAddressOffset = 52, MacAddressSize = 18,
-        FirmwareVersionOffset = 70, FirmwareVersionSize = 9,
-        KernelVersionOffset = 79, KernelVersionSize = 32,
-        TfmVersionOffset = 111, TfmVersionSize = 32,
-        ClientVersionOffset = 143, ClientVersionSize = 9,
-        SerialNumberOffset = 152, SerialNumberSize = 37,
+        HostnameOffset = 12,
+        HostnameSize = 40,
+        MacAddressOffset = 52,
+        MacAddressSize = 18,
+        FirmwareVersionOffset = 70,
+        FirmwareVersionSize = 9,
+        KernelVersionOffset = 79,
+        KernelVersionSize = 32,
+        TfmVersionOffset = 111,
+        TfmVersionSize = 32,
+        ClientVersionOffset = 143,
+        ClientVersionSize = 9,
+        SerialNumberOffset = 152,
+        SerialNumberSize = 37,
         PxeServerEnabledOffset = 189,
         PrintServerEnabledOffset = 190,
         ProtocolTypeOffset = 191,
         ResetsToCustomOffset = 192,
-        BasedOnOffset = 193, BasedOnSize = 31,
+        BasedOnOffset = 193,
+        BasedOnSize = 31,
         BeaconEnabledOffset = 224,
-        DebianArchOffset = 225, DebianArchSize = 9,
-        DebianVersionOffset = 234, DebianVersionSize = 6,
+        DebianArchOffset = 225,
+        DebianArchSize = 9,
+        DebianVersionOffset = 234,
+        DebianVersionSize = 6,
         NetmaskOffset = 240,
-        HwNameOffset = 256, HwNameSize = 48,
-        DescriptionOffset = 304, DescriptionSize = 64,
+        HwNameOffset = 256,
+        HwNameSize = 48,
+        DescriptionOffset = 304,
+        DescriptionSize = 64,
     };
 
-    enum BootMode : quint8 { BootOffline = 0, BootNormal = 2, BootMaintenance = 3 };
+    enum BootMode : quint8
+    {
+        BootOffline = 0,
+        BootNormal = 2,
+        BootMaintenance = 3
+    };
 
     ThinclientInfo();
     ~ThinclientInfo() override;

@@ -14,8 +14,8 @@
 
 struct LegacyReport
 {
-    QByteArray text;   // configuration lines produced (each ended by LF); may be empty
-    int category = 0;  // category the text replaces in the stored text (55 for identification)
+    QByteArray text;         // configuration lines produced (each ended by LF); may be empty
+    int category = 0;        // category the text replaces in the stored text (55 for identification)
     bool storeBlock = false; // the record changed and its block must be stored
 
     // Record fields to update (only those that are set).

@@ -40,13 +40,14 @@ QString buttonName(QMessageBox::StandardButton button)
     }
 }
 
-QMessageBox::StandardButton showBox(Ask::Kind kind, QWidget* parent, const QString& title, const QString& text,
-                                    QMessageBox::StandardButtons buttons,
+QMessageBox::StandardButton showBox(Ask::Kind kind, QWidget* parent, const QString& title,
+                                    const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton)
 {
     State& s = state();
     if (s.testMode) {
-        Ask::Record record{kind, title, text, buttonName(defaultButton), buttons, defaultButton, parent != nullptr};
+        Ask::Record record{
+            kind, title, text, buttonName(defaultButton), buttons, defaultButton, parent != nullptr};
         s.records.append(record);
         if (kind != Ask::Kind::Question)
             return QMessageBox::Ok;
@@ -68,8 +69,8 @@ QMessageBox::StandardButton showBox(Ask::Kind kind, QWidget* parent, const QStri
     }
 }
 
-QString chooser(Ask::Kind kind, QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
-                QFileDialog::Options options)
+QString chooser(Ask::Kind kind, QWidget* parent, const QString& caption, const QString& dir,
+                const QString& filter, QFileDialog::Options options)
 {
     State& s = state();
     if (s.testMode) {
@@ -111,14 +112,14 @@ QMessageBox::StandardButton Ask::critical(QWidget* parent, const QString& title,
     return showBox(Kind::Critical, parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
-QString Ask::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
-                             QFileDialog::Options options)
+QString Ask::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                             const QString& filter, QFileDialog::Options options)
 {
     return chooser(Kind::OpenFile, parent, caption, dir, filter, options);
 }
 
-QString Ask::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
-                             QFileDialog::Options options)
+QString Ask::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                             const QString& filter, QFileDialog::Options options)
 {
     return chooser(Kind::SaveFile, parent, caption, dir, filter, options);
 }
@@ -190,10 +191,11 @@ Ask::Record Ask::lastMessage()
     const auto& records = state().records;
     for (int i = records.size() - 1; i >= 0; --i) {
         const Kind kind = records.at(i).kind;
-        if (kind == Kind::Question || kind == Kind::Information || kind == Kind::Warning || kind == Kind::Critical)
+        if (kind == Kind::Question || kind == Kind::Information || kind == Kind::Warning ||
+            kind == Kind::Critical)
             return records.at(i);
     }
-    return Record{Kind::Information, QString(), QString(), QString(), QMessageBox::NoButton,
+    return Record{Kind::Information,     QString(), QString(), QString(), QMessageBox::NoButton,
                   QMessageBox::NoButton, false};
 }
 

@@ -19,7 +19,17 @@ namespace rvx {
 class Ask
 {
 public:
-    enum class Kind { Question, Information, Warning, Critical, OpenFile, SaveFile, Directory, Dialog };
+    enum class Kind
+    {
+        Question,
+        Information,
+        Warning,
+        Critical,
+        OpenFile,
+        SaveFile,
+        Directory,
+        Dialog
+    };
 
     struct Record
     {
@@ -33,11 +43,12 @@ public:
     };
 
     // Message boxes. Each returns the button pressed.
-    static QMessageBox::StandardButton question(
-        QWidget* parent, const QString& title, const QString& text,
-        QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-    static QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text);
+    static QMessageBox::StandardButton
+    question(QWidget* parent, const QString& title, const QString& text,
+             QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton information(QWidget* parent, const QString& title,
+                                                   const QString& text);
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);
     static QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text);
 

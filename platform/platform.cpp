@@ -139,8 +139,8 @@ ProcessCall auditCommand(const QString& description)
 #ifdef Q_OS_WIN
     return {QStringLiteral("eventcreate"),
             {QStringLiteral("/l"), QStringLiteral("application"), QStringLiteral("/t"),
-             QStringLiteral("information"), QStringLiteral("/so"), QStringLiteral("RVX"), QStringLiteral("/id"),
-             QStringLiteral("1"), QStringLiteral("/d"), description},
+             QStringLiteral("information"), QStringLiteral("/so"), QStringLiteral("RVX"),
+             QStringLiteral("/id"), QStringLiteral("1"), QStringLiteral("/d"), description},
             true};
 #else
     return {QStringLiteral("logger"), {QStringLiteral("-t"), QStringLiteral("RVX"), description}, true};
@@ -239,7 +239,8 @@ QString platformName()
 #else
     if (QFileInfo::exists(QStringLiteral("/var/lib/dpkg/status")))
         return QStringLiteral("linux_deb");
-    if (QFileInfo::exists(QStringLiteral("/var/lib/rpm")) || QFileInfo::exists(QStringLiteral("/usr/bin/rpm")))
+    if (QFileInfo::exists(QStringLiteral("/var/lib/rpm")) ||
+        QFileInfo::exists(QStringLiteral("/usr/bin/rpm")))
         return QStringLiteral("linux_rpm");
     return QStringLiteral("linux_deb");
 #endif
@@ -299,7 +300,8 @@ QString toolPath(Tool tool)
     case Tool::Wake:
 #ifdef Q_OS_WIN
         found = findBeside(QString(), {QStringLiteral("wolcmd.exe")});
-        return found.isEmpty() ? QDir::toNativeSeparators(besideExecutable(QStringLiteral("wolcmd.exe"))) : found;
+        return found.isEmpty() ? QDir::toNativeSeparators(besideExecutable(QStringLiteral("wolcmd.exe")))
+                               : found;
 #else
         found = findBeside(QString(), {QStringLiteral("wolcmd")});
         if (found.isEmpty())
@@ -343,7 +345,9 @@ void protectSettingsFile(QSettings* settings)
 qint64 raiseOpenFileLimit()
 {
 #ifdef Q_OS_UNIX
-    struct rlimit limit {};
+    struct rlimit limit
+    {
+    };
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return -1;
     if (limit.rlim_cur < limit.rlim_max) {

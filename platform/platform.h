@@ -26,9 +26,9 @@ struct ProcessCall
 
 struct ProcessResult
 {
-    bool started = false;  // the program could be started
-    int exitCode = -1;     // exit code of a waited-for program
-    QByteArray output;     // standard output of a waited-for program
+    bool started = false; // the program could be started
+    int exitCode = -1;    // exit code of a waited-for program
+    QByteArray output;    // standard output of a waited-for program
 };
 
 using ProcessRunner = std::function<ProcessResult(const ProcessCall&)>;
@@ -95,7 +95,13 @@ QString applicationDir();
 // A file or folder beside the executable, built with QDir (never hard-coded separators).
 QString besideExecutable(const QString& relativePath);
 
-enum class Tool { SevenZip, Rsync, Putty, Wake };
+enum class Tool
+{
+    SevenZip,
+    Rsync,
+    Putty,
+    Wake
+};
 // Where an external tool is: its folder beside the executable first, then the search
 // path. Returns the bare program name when it is found nowhere (starting it then fails).
 QString toolPath(Tool tool);

@@ -80,11 +80,11 @@ class TestDeviceCommands : public QObject
     SimAgent* agent(const QString& serial, const QString& client = QStringLiteral("8.4.0"),
                     const QString& firmware = QStringLiteral("4.10.0"))
     {
-        AgentSpec spec;
-        spec.serial = serial;
-        spec.client = client;
-        spec.firmware = firmware;
-        return f->connect(spec);
+        AgentSetup setup;
+        setup.serial = serial;
+        setup.client = client;
+        setup.firmware = firmware;
+        return f->connect(setup);
     }
 
 private slots:
@@ -184,9 +184,9 @@ private slots:
 
     void beaconNeedsTheStaticMethodOfTheStoredDevice()
     {
-        AgentSpec bcast{"B1", "8.3.0", "4.10.0"};
+        AgentSetup bcast{"B1", "8.3.0", "4.10.0"};
         bcast.configuration = "rvx_server_mode=0\nrvx_discovery_mode=bcast\nrvx_beacon_enabled=no\n";
-        AgentSpec fixed{"B2", "8.3.0", "4.10.0"};
+        AgentSetup fixed{"B2", "8.3.0", "4.10.0"};
         fixed.configuration = "rvx_server_mode=2\nrvx_discovery_mode=static\nrvx_beacon_enabled=no\n";
         SimAgent* a = f->connect(bcast);
         SimAgent* b = f->connect(fixed);
@@ -221,7 +221,7 @@ private slots:
     {
         SimAgent* a = agent("R1", "8.2.0");
         SimAgent* old = agent("R2", "8.1.9");
-        AgentSpec printer{"R3", "8.4.0"};
+        AgentSetup printer{"R3", "8.4.0"};
         printer.printServer = true;
         printer.hostname = "printer-1";
         SimAgent* p = f->connect(printer);
@@ -265,7 +265,7 @@ private slots:
     void maintenanceModeSkipsDevicesAlreadyThere()
     {
         SimAgent* normal = agent("M1");
-        AgentSpec inMaintenance{"M2"};
+        AgentSetup inMaintenance{"M2"};
         inMaintenance.bootMode = ThinclientInfo::BootMaintenance;
         SimAgent* maint = f->connect(inMaintenance);
         QVERIFY(normal && maint);
@@ -396,9 +396,9 @@ private slots:
 
     void pxeServerForAnOlderAgentKeepsPowerSaving()
     {
-        AgentSpec spec{"X7", "7.5.0", "4.0.0", 2};
-        spec.configuration = "powersave=yes\npxe_server_enabled=no\n";
-        SimAgent* legacy = f->connect(spec);
+        AgentSetup setup{"X7", "7.5.0", "4.0.0", 2};
+        setup.configuration = "powersave=yes\npxe_server_enabled=no\n";
+        SimAgent* legacy = f->connect(setup);
         QVERIFY(legacy);
         f->select({"X7"});
         Ask::scriptNext([](QDialog* d) {
@@ -431,10 +431,10 @@ private slots:
     void usbRedirectionsForBothGenerations()
     {
         const QList<QByteArray> attached{"U: 0781:5567 SanDisk Cruzer", "U: 046d:c52b Logitech Receiver"};
-        AgentSpec legacySpec{"U7", "7.5.0"};
+        AgentSetup legacySpec{"U7", "7.5.0"};
         legacySpec.protocolType = 3; // rdp
         SimAgent* legacy = f->connect(legacySpec);
-        AgentSpec modernSpec{"U8", "8.4.0"};
+        AgentSetup modernSpec{"U8", "8.4.0"};
         modernSpec.configuration = "connection_type=rdp\nusb_redir_dev1=1234_0001\nusb_redir_dev2=046d_c52b\n"
                                    "rdp_usb_redirections=1234:0001 046d:c52b\n";
         SimAgent* modern = f->connect(modernSpec);
@@ -486,7 +486,7 @@ private slots:
     {
         SimAgent* sleeper = agent("W1", "8.4.5");
         SimAgent* awake = agent("W2", "8.4.5");
-        AgentSpec pi{"W3", "8.4.5", "4.10.0", 11};
+        AgentSetup pi{"W3", "8.4.5", "4.10.0", 11};
         SimAgent* raspberry = f->connect(pi);
         QVERIFY(sleeper && awake && raspberry);
         for (SimAgent* a : {sleeper, raspberry})

@@ -88,11 +88,11 @@ class TestProfileCommands : public QObject
     SimAgent* agent(const QString& serial, const QString& client, const QByteArray& config = QByteArray(),
                     bool keepFrames = false)
     {
-        AgentSpec spec;
-        spec.serial = serial;
-        spec.client = client;
-        spec.configuration = config;
-        return f->connect(spec, keepFrames);
+        AgentSetup setup;
+        setup.serial = serial;
+        setup.client = client;
+        setup.configuration = config;
+        return f->connect(setup, keepFrames);
     }
 
     // Links the shown department ("Orphans") to a profile through the panel's slot.

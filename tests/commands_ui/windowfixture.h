@@ -24,10 +24,10 @@
 
 using rvx::Ask;
 
-struct AgentSpec
+struct AgentSetup
 {
-    AgentSpec(const QString& serial = QString(), const QString& client = QStringLiteral("8.4.0"),
-              const QString& firmware = QStringLiteral("4.10.0"), int firmwareType = 2)
+    AgentSetup(const QString& serial = QString(), const QString& client = QStringLiteral("8.4.0"),
+               const QString& firmware = QStringLiteral("4.10.0"), int firmwareType = 2)
         : serial(serial)
         , client(client)
         , firmware(firmware)
@@ -75,7 +75,7 @@ public:
     // A connected agent that identified itself (and reported its configuration when one is
     // given); its frames are cleared so a test sees only what its action sent, unless they
     // are kept to see what the server sent on its own at the identification.
-    SimAgent* connect(const AgentSpec& spec, bool keepFrames = false)
+    SimAgent* connect(const AgentSetup& setup, bool keepFrames = false)
     {
         auto agent = std::make_unique<SimAgent>();
         const QString mac = QStringLiteral("00:11:22:33:%1:%2")
@@ -85,16 +85,16 @@ public:
         if (!agent->handshake(port))
             return nullptr;
         ThinclientInfo info;
-        info.loadBlock(SimAgent::deviceBlock(spec.serial, spec.client, spec.hostname, mac));
-        info.setFirmwareVersion(spec.firmware);
-        info.setFirmwareType(static_cast<quint8>(spec.firmwareType));
-        info.setBootMode(static_cast<quint8>(spec.bootMode));
-        info.setPrintServerEnabled(spec.printServer);
-        info.setProtocolType(static_cast<quint8>(spec.protocolType));
+        info.loadBlock(SimAgent::deviceBlock(setup.serial, setup.client, setup.hostname, mac));
+        info.setFirmwareVersion(setup.firmware);
+        info.setFirmwareType(static_cast<quint8>(setup.firmwareType));
+        info.setBootMode(static_cast<quint8>(setup.bootMode));
+        info.setPrintServerEnabled(setup.printServer);
+        info.setProtocolType(static_cast<quint8>(setup.protocolType));
         agent->identify(info.block());
-        if (!spec.configuration.isEmpty())
-            agent->sendConfiguration(spec.configuration, 55,
-                                     ThinclientInfo::versionAtLeast(spec.client, 8, 4, 0));
+        if (!setup.configuration.isEmpty())
+            agent->sendConfiguration(setup.configuration, 55,
+                                     ThinclientInfo::versionAtLeast(setup.client, 8, 4, 0));
         if (!agent->echo())
             return nullptr;
         if (!keepFrames)

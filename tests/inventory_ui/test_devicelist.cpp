@@ -144,10 +144,10 @@ private slots:
         MainWindow* w = f.start();
         w->latestFirmwareVersions()[2] = packedVersion("8.4.1");
         w->latestClientVersions()[2] = packedVersion("8.6.0");
-        DeviceSpec spec{"ZV-0001"};
-        spec.firmwareVersion = "8.4";
-        spec.clientVersion = "8.4.0";
-        QVERIFY(f.connectAgent(spec));
+        DeviceSpec setup{"ZV-0001"};
+        setup.firmwareVersion = "8.4";
+        setup.clientVersion = "8.4.0";
+        QVERIFY(f.connectAgent(setup));
         ThinclientInfo* d = f.device("ZV-0001");
         DepartmentView* list = f.shown();
         QCOMPARE(foreground(d, DeviceColumn::FirmwareVersion, list), QColor(0, 0, 255));
@@ -168,8 +168,8 @@ private slots:
     {
         WindowFixture f;
         MainWindow* w = f.start();
-        DeviceSpec spec{"ZG-0001", "00:11:22:33:66:01"};
-        SimAgent* agent = f.connectAgent(spec);
+        DeviceSpec setup{"ZG-0001", "00:11:22:33:66:01"};
+        SimAgent* agent = f.connectAgent(setup);
         QVERIFY(agent);
         QVERIFY(f.connectAgent(DeviceSpec{"ZG-0002", "00:11:22:33:66:02"}));
         ThinclientInfo* d = f.device("ZG-0001");
@@ -188,8 +188,8 @@ private slots:
         QCOMPARE(foreground(d, DeviceColumn::Status, list), QColor(0, 0, 0));
 
         // The device reports another firmware type: its row moves to that group.
-        spec.firmwareType = 7;
-        agent->identify(spec.block());
+        setup.firmwareType = 7;
+        agent->identify(setup.block());
         QVERIFY(agent->echo());
         QCOMPARE(d->item->parent(), list->group(7));
         QCOMPARE(list->groupCount(), 2);

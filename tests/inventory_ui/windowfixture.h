@@ -88,12 +88,12 @@ public:
     void setSetting(const QString& key, const QVariant& value) { openStore()->setValue(key, value); }
 
     // Before start(): a device the history remembers (it is listed offline at start-up).
-    void storeDevice(const DeviceSpec& spec, qint64 lastSeen = 0)
+    void storeDevice(const DeviceSpec& setup, qint64 lastSeen = 0)
     {
         rvxDB db(ws.path(QStringLiteral("db")));
-        db.saveState(spec.serial, spec.block());
+        db.saveState(setup.serial, setup.block());
         if (lastSeen)
-            db.setLastSeen(spec.serial, lastSeen);
+            db.setLastSeen(setup.serial, lastSeen);
     }
 
     QString departmentsPath() const { return ws.path(QStringLiteral("departments.ini")); }
@@ -123,13 +123,13 @@ public:
     }
 
     // A connected agent that identified itself with the block (proven by an echo).
-    SimAgent* connectAgent(const DeviceSpec& spec)
+    SimAgent* connectAgent(const DeviceSpec& setup)
     {
         auto agent = std::make_unique<SimAgent>();
-        agent->setIdentifier(spec.mac.toLatin1());
+        agent->setIdentifier(setup.mac.toLatin1());
         if (!agent->handshake(port))
             return nullptr;
-        agent->identify(spec.block());
+        agent->identify(setup.block());
         if (!agent->echo())
             return nullptr;
         agents.push_back(std::move(agent));

@@ -125,7 +125,8 @@ void requirePrivateNetwork()
     const QHostAddress net(QStringLiteral("10.77.0.0"));
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : interfaces) {
-        if (!iface.flags().testFlag(QNetworkInterface::IsUp) || iface.flags().testFlag(QNetworkInterface::IsLoopBack))
+        if (!iface.flags().testFlag(QNetworkInterface::IsUp) ||
+            iface.flags().testFlag(QNetworkInterface::IsLoopBack))
             continue;
         const auto entries = iface.addressEntries();
         for (const QNetworkAddressEntry& entry : entries) {
@@ -232,8 +233,9 @@ void Workspace::writeSettings(QSettings& settings, quint16 sslPort, quint16 udpP
     {
         const char* key;
         const char* folder;
-    } folders[] = {{"firmwareImageDir", "firmware"}, {"appImageDir", "rvxclient"}, {"hotfixDir", "hotfix"},
-                   {"tempDir", "temp"},              {"profileDir", "profiles"},  {"databaseDir", "db"},
+    } folders[] = {{"firmwareImageDir", "firmware"}, {"appImageDir", "rvxclient"},
+                   {"hotfixDir", "hotfix"},          {"tempDir", "temp"},
+                   {"profileDir", "profiles"},       {"databaseDir", "db"},
                    {"deviceFilesDir", "filestore"}};
     for (const auto& f : folders) {
         const QString sub = root + QLatin1Char('/') + QLatin1String(f.folder);

@@ -45,21 +45,25 @@ private slots:
         QTest::addColumn<QString>("destination");
         QTest::newRow("server form") << QStringList{"0011223344AA", "10.77.0.2", "255.255.255.0", "9"} << true
                                      << "10.77.0.255";
-        QTest::newRow("colons accepted") << QStringList{"00:11:22:33:44:aa", "192.168.1.10", "255.255.0.0", "7"}
-                                         << true << "192.168.255.255";
-        QTest::newRow("/30 network") << QStringList{"0011223344aa", "10.0.0.5", "255.255.255.252", "9"} << true
-                                     << "10.0.0.7";
-        QTest::newRow("short mac") << QStringList{"0011223344", "10.77.0.2", "255.255.255.0", "9"} << false << "";
-        QTest::newRow("non-hex mac") << QStringList{"00112233445G", "10.77.0.2", "255.255.255.0", "9"} << false
-                                     << "";
-        QTest::newRow("bad address") << QStringList{"0011223344aa", "10.77.0", "255.255.255.0", "9"} << false << "";
-        QTest::newRow("octet too big") << QStringList{"0011223344aa", "10.77.0.256", "255.255.255.0", "9"} << false
-                                       << "";
-        QTest::newRow("holey netmask") << QStringList{"0011223344aa", "10.77.0.2", "255.0.255.0", "9"} << false
-                                       << "";
-        QTest::newRow("port zero") << QStringList{"0011223344aa", "10.77.0.2", "255.255.255.0", "0"} << false << "";
-        QTest::newRow("port text") << QStringList{"0011223344aa", "10.77.0.2", "255.255.255.0", "nine"} << false
+        QTest::newRow("colons accepted")
+            << QStringList{"00:11:22:33:44:aa", "192.168.1.10", "255.255.0.0", "7"} << true
+            << "192.168.255.255";
+        QTest::newRow("/30 network") << QStringList{"0011223344aa", "10.0.0.5", "255.255.255.252", "9"}
+                                     << true << "10.0.0.7";
+        QTest::newRow("short mac") << QStringList{"0011223344", "10.77.0.2", "255.255.255.0", "9"} << false
                                    << "";
+        QTest::newRow("non-hex mac") << QStringList{"00112233445G", "10.77.0.2", "255.255.255.0", "9"}
+                                     << false << "";
+        QTest::newRow("bad address") << QStringList{"0011223344aa", "10.77.0", "255.255.255.0", "9"} << false
+                                     << "";
+        QTest::newRow("octet too big")
+            << QStringList{"0011223344aa", "10.77.0.256", "255.255.255.0", "9"} << false << "";
+        QTest::newRow("holey netmask")
+            << QStringList{"0011223344aa", "10.77.0.2", "255.0.255.0", "9"} << false << "";
+        QTest::newRow("port zero") << QStringList{"0011223344aa", "10.77.0.2", "255.255.255.0", "0"} << false
+                                   << "";
+        QTest::newRow("port text") << QStringList{"0011223344aa", "10.77.0.2", "255.255.255.0", "nine"}
+                                   << false << "";
         QTest::newRow("too few") << QStringList{"0011223344aa", "10.77.0.2"} << false << "";
     }
 

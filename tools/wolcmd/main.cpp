@@ -21,7 +21,8 @@ int main(int argc, char** argv)
     wol::Request request;
     QString error;
     if (!wol::parseArguments(arguments, &request, &error)) {
-        std::fprintf(stderr, "%s: %s\n%s", qPrintable(program), qPrintable(error), qPrintable(wol::usage(program)));
+        std::fprintf(stderr, "%s: %s\n%s", qPrintable(program), qPrintable(error),
+                     qPrintable(wol::usage(program)));
         return 2;
     }
 
@@ -30,9 +31,11 @@ int main(int argc, char** argv)
     const qint64 sent = socket.writeDatagram(packet, request.destination, request.port);
     if (sent != packet.size()) {
         std::fprintf(stderr, "%s: cannot send to %s port %u: %s\n", qPrintable(program),
-                     qPrintable(request.destination.toString()), request.port, qPrintable(socket.errorString()));
+                     qPrintable(request.destination.toString()), request.port,
+                     qPrintable(socket.errorString()));
         return 1;
     }
-    std::printf("Wake-on-LAN packet sent to %s port %u\n", qPrintable(request.destination.toString()), request.port);
+    std::printf("Wake-on-LAN packet sent to %s port %u\n", qPrintable(request.destination.toString()),
+                request.port);
     return 0;
 }

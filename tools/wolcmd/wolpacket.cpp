@@ -67,7 +67,8 @@ bool parseArguments(const QStringList& arguments, Request* request, QString* err
     }
     request->mac = parseMac(arguments.at(0));
     if (request->mac.isEmpty()) {
-        *error = QStringLiteral("invalid MAC address \"%1\" (12 hexadecimal digits expected)").arg(arguments.at(0));
+        *error = QStringLiteral("invalid MAC address \"%1\" (12 hexadecimal digits expected)")
+                     .arg(arguments.at(0));
         return false;
     }
     QHostAddress address;
