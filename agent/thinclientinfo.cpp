@@ -1,5 +1,7 @@
 #include "thinclientinfo.h"
 
+#include "versions.h"
+
 #include <QFile>
 #include <QSslSocket>
 #include <QtEndian>
@@ -81,18 +83,7 @@ QString ThinclientInfo::bootModeText(quint8 bootMode)
 
 bool ThinclientInfo::versionAtLeast(const QString& version, int major, int minor, int patch)
 {
-    const QStringList parts = version.split(QLatin1Char('.'));
-    quint16 numbers[3] = {0, 0, 0};
-    for (int i = 0; i < 3 && i < parts.size(); ++i) {
-        bool ok = false;
-        const ushort value = parts.at(i).toUShort(&ok, 10);
-        numbers[i] = ok ? value : 0;
-    }
-    if (numbers[0] != major)
-        return numbers[0] > major;
-    if (numbers[1] != minor)
-        return numbers[1] > minor;
-    return numbers[2] >= patch;
+    return ::versionAtLeast(version, major, minor, patch);
 }
 
 bool ThinclientInfo::clientVersionAtLeast(int major, int minor, int patch, const QString& title) const
@@ -115,11 +106,7 @@ bool ThinclientInfo::firmwareVersionAtLeast(int major, int minor, int patch, con
 
 int ThinclientInfo::clientMajorVersion() const
 {
-    const QString version = clientVersion();
-    const int dot = version.indexOf(QLatin1Char('.'));
-    bool ok = false;
-    const int major = (dot < 0 ? version : version.left(dot)).toInt(&ok, 10);
-    return ok ? major : 0;
+    return versionMajor(clientVersion());
 }
 
 bool ThinclientInfo::isOldAgent() const

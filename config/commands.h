@@ -14,6 +14,8 @@
 
 #include <optional>
 
+#include "versions.h"
+
 namespace commands {
 
 // ---- devices ---------------------------------------------------------------------------
@@ -40,11 +42,11 @@ constexpr int BootOffline = 0;
 constexpr int BootNormal = 2;
 constexpr int BootMaintenance = 3;
 
-// Numeric comparison of a dotted version with a triple: the first three components are read
-// as unsigned 16-bit numbers, a missing or non-numeric one as 0.
-bool versionAtLeast(const QString& version, int major, int minor, int patch);
-// The first component up to the first "." as a number (0 when unreadable).
-int majorVersion(const QString& version);
+using ::versionAtLeast;
+inline int majorVersion(const QString& version)
+{
+    return versionMajor(version);
+}
 
 // Agents of major version 8 and later take settings as configuration text; older ones the
 // binary frame of the same type.

@@ -110,6 +110,8 @@ void TestThinclientInfo::versionComparison_data()
     QTest::newRow("9 below 10") << "9.9.9" << 10 << 0 << 0 << false;
     QTest::newRow("missing patch is 0") << "8.4" << 8 << 4 << 0 << true;
     QTest::newRow("missing patch below 1") << "8.4" << 8 << 4 << 1 << false;
+    QTest::newRow("major only") << "8" << 8 << 0 << 1 << false;
+    QTest::newRow("garbage reads as 0") << "x.y.z" << 0 << 0 << 0 << true;
     QTest::newRow("empty") << "" << 0 << 0 << 0 << true;
     QTest::newRow("empty below 8") << "" << 8 << 0 << 0 << false;
     QTest::newRow("garbage component") << "8.x.5" << 8 << 0 << 5 << true;

@@ -44,32 +44,6 @@ class TestCommandRules : public QObject
     Q_OBJECT
 
 private slots:
-    void versions_data()
-    {
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<int>("major");
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<int>("patch");
-        QTest::addColumn<bool>("atLeast");
-        QTest::newRow("equal") << "8.4.0" << 8 << 4 << 0 << true;
-        QTest::newRow("numeric, not textual") << "8.10.0" << 8 << 9 << 0 << true;
-        QTest::newRow("patch below") << "8.4.4" << 8 << 4 << 5 << false;
-        QTest::newRow("higher major") << "9.0.0" << 8 << 4 << 5 << true;
-        QTest::newRow("missing parts are 0") << "8" << 8 << 0 << 1 << false;
-        QTest::newRow("garbage is 0") << "x.y.z" << 0 << 0 << 0 << true;
-        QTest::newRow("empty") << "" << 7 << 0 << 0 << false;
-    }
-
-    void versions()
-    {
-        QFETCH(QString, version);
-        QFETCH(int, major);
-        QFETCH(int, minor);
-        QFETCH(int, patch);
-        QFETCH(bool, atLeast);
-        QCOMPARE(versionAtLeast(version, major, minor, patch), atLeast);
-    }
-
     void transportFollowsAgentVersion()
     {
         QVERIFY(!takesConfigurationText(device("7.9.9")));
