@@ -7,9 +7,11 @@
 #include "sslserver_p.h"
 #include "thinclientinfo.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDateTime>
 #include <QFile>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
@@ -23,6 +25,16 @@ namespace {
 constexpr qint64 ReadBufferSize = 256 * 1024;
 constexpr int ZombieIntervalMs = 300000;
 constexpr qint64 ZombieSilenceSeconds = 900;
+constexpr int AcceptRetryMs = 500;
+constexpr int ParkingSweepMs = 1000;
+constexpr int UnparkPerTurn = 64;
+constexpr int ZombiesPerTurn = 256;
+// Connections accepted in one turn at most; the system queues the rest for the next turns.
+constexpr int AcceptPerTurn = 64;
+// Connections the system queues before they are accepted. Beyond it new connections are
+// dropped and their agents wait for the system's retransmissions (a second and more): a
+// storm of reconnecting devices or a flood of connections must not fill it.
+constexpr int ListenBacklog = 511;
 
 QSslKey readKey(const QString& path)
 {
@@ -50,8 +62,11 @@ AgentConnection::AgentConnection(SSLServer::Private* owner, QSslSocket* s)
 
 AgentConnection::~AgentConnection()
 {
-    if (d)
+    if (d) {
+        d->leaveQueue(this);
+        d->forgetParking(this);
         d->connections.remove(socket);
+    }
 }
 
 // ---- construction --------------------------------------------------------------------
@@ -65,22 +80,54 @@ SSLServer::SSLServer(QObject* parent, QSettings* settings)
     d->zombieTimer = new QTimer(this);
     d->zombieTimer->setTimerType(Qt::VeryCoarseTimer);
     connect(d->zombieTimer, &QTimer::timeout, this, &SSLServer::zombieCheck);
+    d->zombieTurn = new QTimer(this);
+    d->zombieTurn->setSingleShot(true);
+    d->zombieTurn->setInterval(0);
+    connect(d->zombieTurn, &QTimer::timeout, this, [this]() { d->closeZombies(); });
     d->deadlineTimer = new QTimer(this);
     d->deadlineTimer->setTimerType(Qt::CoarseTimer);
     connect(d->deadlineTimer, &QTimer::timeout, this, [this]() { d->checkDeadlines(); });
     d->monotonic.start();
+    setMaxPendingConnections(AcceptPerTurn);
+    d->acceptTurn = new QTimer(this);
+    d->acceptTurn->setSingleShot(true);
+    d->acceptTurn->setInterval(0);
+    connect(d->acceptTurn, &QTimer::timeout, this, [this]() { d->endAcceptTurn(); });
+    d->resumeTimer = new QTimer(this);
+    d->resumeTimer->setSingleShot(true);
+    connect(d->resumeTimer, &QTimer::timeout, this, &QTcpServer::resumeAccepting);
+    connect(this, &QTcpServer::acceptError, this,
+            [this](QAbstractSocket::SocketError error) { d->onAcceptError(error); });
+    d->parking = rvx::platform::ReadinessQueue::create();
+    if (d->parking) {
+        d->parkingNotifier = new QSocketNotifier(d->parking->descriptor(), QSocketNotifier::Read, this);
+        connect(d->parkingNotifier, &QSocketNotifier::activated, this, [this]() { d->unparkReady(); });
+        // Connections are parked when the event loop has handled the turn's data.
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
+            connect(
+                dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this]() { d->parkMarked(); },
+                Qt::DirectConnection);
+        // Whatever switched a parked connection's notifier on again without data for it.
+        d->parkingSweep = new QTimer(this);
+        d->parkingSweep->setTimerType(Qt::CoarseTimer);
+        connect(d->parkingSweep, &QTimer::timeout, this, [this]() { d->sweepParking(); });
+        d->parkingSweep->start(ParkingSweepMs);
+    }
 }
 
 SSLServer::~SSLServer()
 {
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
+        disconnect(dispatcher, nullptr, this, nullptr);
+    d->endAcceptTurn(); // the listener would delete what its list still holds
     close();
     d->zombieTimer->stop();
+    d->zombieTurn->stop();
     d->deadlineTimer->stop();
     // Sockets go first, without their signals: nothing may run the disconnection handling
     // while the registry is being taken apart.
-    const QList<QSslSocket*> sockets = d->connections.keys();
-    for (QSslSocket* socket : sockets)
-        disconnect(socket, nullptr, this, nullptr);
+    for (auto it = d->connections.cbegin(); it != d->connections.cend(); ++it)
+        disconnect(it.key(), nullptr, it.value(), nullptr);
     QList<ThinclientInfo*> records = d->pending.values();
     records += d->devices.keys();
     for (ThinclientInfo* record : records)
@@ -108,6 +155,27 @@ int SSLServer::handshakeTimeout() const
 int SSLServer::connectionCount() const
 {
     return d->connections.size();
+}
+
+void SSLServer::setMaxUnauthenticated(int connections)
+{
+    d->maxUnauthenticated = qMax(1, connections);
+    d->dropOldestBeyondCap();
+}
+
+int SSLServer::maxUnauthenticated() const
+{
+    return d->maxUnauthenticated;
+}
+
+int SSLServer::unauthenticatedCount() const
+{
+    return static_cast<int>(d->unauthenticated.size());
+}
+
+int SSLServer::parkedCount() const
+{
+    return d->parked.size();
 }
 
 bool SSLServer::listenForAgents(quint16 port, const QString& certificatePath, const QString& keyPath)
@@ -147,7 +215,10 @@ bool SSLServer::listenForAgents(quint16 port, const QString& certificatePath, co
     }
 
     d->zombieTimer->start(ZombieIntervalMs);
-    return listen(QHostAddress::Any, port);
+    if (!listen(QHostAddress::Any, port))
+        return false;
+    rvx::platform::setListenBacklog(socketDescriptor(), ListenBacklog);
+    return true;
 }
 
 // ---- registry ------------------------------------------------------------------------
@@ -196,9 +267,10 @@ void SSLServer::removeDevice(ThinclientInfo* record)
     }
     if (record->socket) {
         // The connection goes with the record; its closing needs no further handling.
-        disconnect(record->socket, nullptr, this, nullptr);
-        if (AgentConnection* c = d->connections.value(record->socket))
+        if (AgentConnection* c = d->connections.value(record->socket)) {
+            disconnect(record->socket, nullptr, c, nullptr);
             c->closing = true;
+        }
     }
     delete record;
 }
@@ -235,23 +307,45 @@ void SSLServer::allowWriteFolder(const QString& folder)
 void SSLServer::zombieCheck()
 {
     const qint64 now = rvx::platform::nowSeconds();
-    const QList<ThinclientInfo*> snapshot = d->online.values();
-    for (ThinclientInfo* record : snapshot) {
-        // Closing one connection may run the disconnection handling of another record's
-        // socket only for that socket; each record is still looked up afresh.
-        if (!d->devices.contains(record) || !record->socket)
-            continue;
-        const qint64 lastSeen = m_db->lastSeen(record->serialNumber());
-        if (now < lastSeen || now - lastSeen > ZombieSilenceSeconds) {
-            if (AgentConnection* c = d->connections.value(record->socket))
-                d->closeConnection(c);
-            else
-                record->socket->close();
-            emit setStatus(record, 1, "Client not responding, closing connection");
-        }
+    d->zombies.clear();
+    for (ThinclientInfo* record : qAsConst(d->online)) {
+        if (d->silent(record, now))
+            d->zombies.push_back(QPointer<ThinclientInfo>(record));
     }
+    d->closeZombies();
     // The last-seen table is written here too, so a crash loses at most one period.
     m_db->checkpoint();
+}
+
+bool SSLServer::Private::silent(ThinclientInfo* record, qint64 now) const
+{
+    const qint64 lastSeen = q->m_db->lastSeen(record->serialNumber());
+    return now < lastSeen || now - lastSeen > ZombieSilenceSeconds;
+}
+
+void SSLServer::Private::closeZombies()
+{
+    // A bounded number per turn: when the network to thousands of devices failed, closing
+    // them all at once would freeze the window. Each is looked at again when its turn comes
+    // (closing one connection runs the disconnection handling of that socket only, and a
+    // device may have been heard from since).
+    const qint64 now = rvx::platform::nowSeconds();
+    int closed = 0;
+    while (!zombies.empty() && closed < ZombiesPerTurn) {
+        const QPointer<ThinclientInfo> record = zombies.front();
+        zombies.pop_front();
+        if (!record || !devices.contains(record) || !record->socket || !silent(record, now))
+            continue;
+        if (AgentConnection* c = connections.value(record->socket))
+            closeConnection(c);
+        else
+            record->socket->close();
+        if (record)
+            emit q->setStatus(record, 1, "Client not responding, closing connection");
+        ++closed;
+    }
+    if (!zombies.empty())
+        zombieTurn->start();
 }
 
 // ---- connections ---------------------------------------------------------------------
@@ -270,13 +364,16 @@ void SSLServer::incomingConnection(qintptr socketDescriptor)
                                     .arg(socketDescriptor);
         return;
     }
-    new AgentConnection(d, socket);
+    auto* c = new AgentConnection(d, socket);
+    d->enqueue(c);
     socket->setReadBufferSize(ReadBufferSize);
-    connect(socket, &QSslSocket::readyRead, this, &SSLServer::onReadyToRead);
-    connect(socket, &QSslSocket::peerVerifyError, this, &SSLServer::onPeerVerifyError);
-    connect(socket, &QSslSocket::disconnected, this, &SSLServer::onDisconnected);
-    connect(socket, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), this,
-            &SSLServer::onSslErrors);
+    // The handlers are told their socket directly. Found through sender(), every message
+    // would walk the server's list of all its senders: four per connection.
+    connect(socket, &QSslSocket::readyRead, c, [this, socket]() { d->processSocket(socket); });
+    connect(socket, &QSslSocket::peerVerifyError, c, [this](const QSslError& e) { onPeerVerifyError(e); });
+    connect(socket, &QSslSocket::disconnected, c, [this, socket]() { d->handleDisconnect(socket); });
+    connect(socket, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), c,
+            [this](const QList<QSslError>& errors) { onSslErrors(errors); });
     socket->setSslConfiguration(d->tls);
 
     d->deadlines.push_back({d->monotonic.elapsed() + d->handshakeTimeoutMs, QPointer<QSslSocket>(socket)});
@@ -284,6 +381,15 @@ void SSLServer::incomingConnection(qintptr socketDescriptor)
         d->deadlineTimer->start(qBound(10, d->handshakeTimeoutMs / 10, 1000));
 
     socket->startServerEncryption();
+    // Parked at once: what the agent sends first is read within the turn's bound.
+    if (!d->park(c))
+        d->markActive(c);
+    d->dropOldestBeyondCap();
+    // The listener's own list of new connections only counts this turn's: at its limit the
+    // listener stops taking more until the turn's timers have run and emptied it.
+    addPendingConnection(socket);
+    if (!d->acceptTurn->isActive())
+        d->acceptTurn->start();
 }
 
 void SSLServer::onSslErrors(const QList<QSslError>&) {}
@@ -321,10 +427,156 @@ void SSLServer::Private::checkDeadlines()
         deadlineTimer->stop();
 }
 
+void SSLServer::Private::enqueue(AgentConnection* c)
+{
+    unauthenticated.push_back(c);
+    c->queued = std::prev(unauthenticated.end());
+    c->inQueue = true;
+}
+
+void SSLServer::Private::leaveQueue(AgentConnection* c)
+{
+    if (!c->inQueue)
+        return;
+    unauthenticated.erase(c->queued);
+    c->inQueue = false;
+}
+
+void SSLServer::Private::dropOldestBeyondCap()
+{
+    while (static_cast<int>(unauthenticated.size()) > maxUnauthenticated) {
+        AgentConnection* oldest = unauthenticated.front();
+        leaveQueue(oldest);
+        QSslSocket* socket = oldest->socket;
+        oldest->closing = true;
+        socket->abort();
+        handleDisconnect(socket);
+    }
+}
+
+void SSLServer::Private::endAcceptTurn()
+{
+    acceptTurn->stop();
+    while (q->hasPendingConnections())
+        q->nextPendingConnection(); // the connection is set up already; this frees the list
+}
+
+void SSLServer::Private::onAcceptError(QAbstractSocket::SocketError)
+{
+    // The listener has stopped accepting (the process may be out of descriptors): the
+    // connections waiting in the system's queue are taken once it resumes.
+    if (!resumeTimer->isActive())
+        resumeTimer->start(AcceptRetryMs);
+}
+
+// ---- parking ---------------------------------------------------------------------------
+// A connection whose socket the event loop read this turn stays watched by the event loop
+// for one more turn (more often follows at once), then is parked at the end of the turn
+// after: its read notifier off, the readiness queue armed. Parking is always safe: data the
+// system holds for the socket, or that arrives later, makes the queue report it.
+
+void SSLServer::Private::markActive(AgentConnection* c)
+{
+    if (!parking || c->closing)
+        return;
+    if (c->parked)
+        forgetParking(c); // its notifier is on again (Qt switches it on when reading)
+    if (c->toPark)
+        return;
+    c->toPark = true;
+    justActive.append(QPointer<AgentConnection>(c));
+}
+
+void SSLServer::Private::parkMarked()
+{
+    const QVector<QPointer<AgentConnection>> due = std::move(parkNext);
+    parkNext = std::move(justActive);
+    justActive.clear();
+    for (const QPointer<AgentConnection>& c : due) {
+        if (!c)
+            continue;
+        c->toPark = false;
+        park(c);
+    }
+}
+
+bool SSLServer::Private::park(AgentConnection* c)
+{
+    QSslSocket* socket = c->socket;
+    if (!parking || c->closing || socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Data the server has not read yet would wait for another byte from the agent.
+    if (socket->bytesAvailable() > 0)
+        return false;
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return false;
+    if (!c->readNotifier || c->readNotifier->socket() != fd) {
+        // The notifier of the socket's system connection, created by Qt beneath the socket.
+        c->readNotifier.clear();
+        const QList<QSocketNotifier*> notifiers = socket->findChildren<QSocketNotifier*>();
+        for (QSocketNotifier* n : notifiers) {
+            if (n->type() == QSocketNotifier::Read && n->socket() == fd) {
+                c->readNotifier = n;
+                break;
+            }
+        }
+        if (!c->readNotifier)
+            return false;
+    }
+    if (!parking->watch(fd))
+        return false;
+    if (c->parked && c->parkedAs != fd)
+        forgetParking(c);
+    c->readNotifier->setEnabled(false);
+    c->parked = true;
+    c->parkedAs = fd;
+    parked.insert(fd, c);
+    return true;
+}
+
+void SSLServer::Private::unparkReady()
+{
+    // A bounded number per turn: thousands of agents sending at once (or all going away)
+    // are served over several turns, and the window stays responsive meanwhile. The queue
+    // keeps reporting the rest.
+    const QVector<qintptr> ready = parking->takeReady(UnparkPerTurn);
+    for (qintptr fd : ready) {
+        AgentConnection* c = parked.value(fd);
+        if (!c)
+            continue;
+        forgetParking(c);
+        // The event loop reads the socket in its next turn, as any other.
+        if (c->readNotifier && c->socket->socketDescriptor() == fd)
+            c->readNotifier->setEnabled(true);
+        markActive(c);
+    }
+}
+
+void SSLServer::Private::sweepParking()
+{
+    // Connections left unparked (an event loop driven without waiting, as by
+    // processEvents(), never ends a turn), and parked ones whose notifier Qt switched on
+    // again (it does so whenever a socket is read; writing a command may).
+    for (AgentConnection* c : qAsConst(connections)) {
+        if (!c->closing && (!c->parked || (c->readNotifier && c->readNotifier->isEnabled())))
+            park(c);
+    }
+}
+
+void SSLServer::Private::forgetParking(AgentConnection* c)
+{
+    if (c->parkedAs >= 0 && parked.value(c->parkedAs) == c)
+        parked.remove(c->parkedAs);
+    c->parked = false;
+    c->parkedAs = -1;
+}
+
 void SSLServer::Private::closeConnection(AgentConnection* c)
 {
     if (c->closing)
         return;
+    leaveQueue(c);
     c->closing = true;
     c->reader.reset();
     c->socket->close();
@@ -343,6 +595,7 @@ void SSLServer::Private::handleDisconnect(QSslSocket* socket)
     if (AgentConnection* c = connections.value(socket)) {
         c->closing = true;
         c->reader.reset();
+        leaveQueue(c);
     }
     bool identified = false;
     ThinclientInfo* record = pending.take(socket);
@@ -392,6 +645,7 @@ bool SSLServer::Private::runHandshake(AgentConnection* c)
         delete old;
     pending.insert(socket, record);
     c->authenticated = true;
+    leaveQueue(c);
 
     socket->write(handshake::serverProof(*identifier));
     socket->flush();
@@ -409,6 +663,7 @@ void SSLServer::Private::processSocket(QSslSocket* socket)
     AgentConnection* c = connections.value(socket);
     if (!c)
         return;
+    markActive(c);
     // Every complete message buffered is handled now: no further notification comes for
     // bytes that already arrived.
     while (guard && !c->closing) {

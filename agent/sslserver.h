@@ -54,6 +54,15 @@ public:
     int handshakeTimeout() const;
     // Accepted connections whose sockets still exist (authenticated or not).
     int connectionCount() const;
+    // Connections still in TLS or awaiting their greeting are at most this many (1024 by
+    // default): a new one beyond it closes the oldest of them, so connections that never
+    // send anything cannot crowd out the agents.
+    void setMaxUnauthenticated(int connections);
+    int maxUnauthenticated() const;
+    int unauthenticatedCount() const;
+    // Idle connections that the system's readiness queue watches instead of the event loop
+    // (Linux; always 0 elsewhere).
+    int parkedCount() const;
 
 public slots:
     // Closes connections silent for more than 900 seconds (runs every 5 minutes).

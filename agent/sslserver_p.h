@@ -4,6 +4,7 @@
 
 #include "filetransfer.h"
 #include "framereader.h"
+#include "readiness.h"
 #include "sslserver.h"
 
 #include <QElapsedTimer>
@@ -13,7 +14,10 @@
 #include <QStringList>
 
 #include <deque>
+#include <list>
+#include <memory>
 
+class QSocketNotifier;
 class QSslSocket;
 class QTimer;
 class ThinclientInfo;
@@ -32,6 +36,16 @@ public:
     bool authenticated = false; // passed the greeting (pending or identified)
     bool identified = false;
     bool closing = false; // closed by the server; further data is ignored
+    // Its place among the connections still in TLS or awaiting their greeting.
+    std::list<AgentConnection*>::iterator queued;
+    bool inQueue = false;
+    // Parking (see SSLServer::Private): the socket's own read notifier, whether it is off
+    // and the readiness queue watches the socket instead, under which descriptor, and
+    // whether it waits in a turn list to be parked.
+    QPointer<QSocketNotifier> readNotifier;
+    bool parked = false;
+    qintptr parkedAs = -1;
+    bool toPark = false;
 };
 
 struct SSLServer::Private
@@ -60,6 +74,9 @@ struct SSLServer::Private
     QSslConfiguration tls;
 
     QTimer* zombieTimer = nullptr;
+    // Silent connections the last check found, closed a bounded number per turn.
+    std::deque<QPointer<ThinclientInfo>> zombies;
+    QTimer* zombieTurn = nullptr;
 
     // Connections must be identified within the handshake timeout; deadlines are kept in
     // arrival order (the timeout is the same for all) and checked by one coarse timer.
@@ -73,6 +90,28 @@ struct SSLServer::Private
     QElapsedTimer monotonic;
     int handshakeTimeoutMs = 30000;
 
+    // Connections still in TLS or awaiting their greeting, oldest first, and their cap.
+    std::list<AgentConnection*> unauthenticated;
+    int maxUnauthenticated = 1024;
+    // Accepting stops when a connection cannot be accepted (no descriptor left, for
+    // example); it starts again after a pause.
+    QTimer* resumeTimer = nullptr;
+    // Ends a turn's accepting (see incomingConnection).
+    QTimer* acceptTurn = nullptr;
+    // Parking. The event loop looks at every socket it watches each time it waits, which
+    // with thousands of agents costs milliseconds. A connection the event loop has not read
+    // for a turn is parked: its read notifier is switched off and the system's readiness
+    // queue (one notifier for all) watches it instead; the first byte that arrives switches
+    // the notifier on again, for a bounded number of connections per turn. So the event
+    // loop watches only the connections that are busy, and a turn never serves more than
+    // that many of them. Where the system has no such queue nothing is parked.
+    std::unique_ptr<rvx::platform::ReadinessQueue> parking;
+    QSocketNotifier* parkingNotifier = nullptr;
+    QHash<qintptr, AgentConnection*> parked;       // by descriptor
+    QVector<QPointer<AgentConnection>> justActive; // read this turn
+    QVector<QPointer<AgentConnection>> parkNext;   // read last turn: parked when this one ends
+    QTimer* parkingSweep = nullptr;
+
     QStringList readFolders;
     QStringList writeFolders;
 
@@ -85,7 +124,20 @@ struct SSLServer::Private
     void dropConnection(QSslSocket* socket);
     void handleDisconnect(QSslSocket* socket);
     void checkDeadlines();
+    void enqueue(AgentConnection* c);
+    void leaveQueue(AgentConnection* c);
+    void dropOldestBeyondCap();
+    void onAcceptError(QAbstractSocket::SocketError error);
+    void endAcceptTurn();
+    void markActive(AgentConnection* c);
+    void parkMarked();
+    bool park(AgentConnection* c);
+    void unparkReady();
+    void sweepParking();
+    void forgetParking(AgentConnection* c);
     void touch(ThinclientInfo* record);
+    bool silent(ThinclientInfo* record, qint64 now) const;
+    void closeZombies();
 
     // ---- messages (dispatch.cpp)
     void dispatch(AgentConnection* c, ThinclientInfo* record, bool pending, const QByteArray& frame);

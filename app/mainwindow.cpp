@@ -8,6 +8,7 @@
 #include "ask.h"
 #include "certificates.h"
 #include "columnsettings.h"
+#include "connectionlimit.h"
 #include "dlgsettings.h"
 #include "platform.h"
 #include "sslserver.h"
@@ -72,7 +73,7 @@ MainWindow::MainWindow(QWidget* parent)
     , ui(new Ui::MainWindow)
 {
     initResources();
-    platform::raiseOpenFileLimit(); // thousands of agents, one socket each
+    m_openFileLimit = platform::raiseOpenFileLimit(); // thousands of agents, one socket each
     ThinclientInfo::setVersionNotifier(
         [](const QString& title, const QString& text) { Ask::critical(nullptr, title, text); });
 
@@ -125,6 +126,7 @@ MainWindow::MainWindow(QWidget* parent)
     createDownloadManager();
 
     m_updateServer = m_settings->value(QStringLiteral("updateServer")).toString();
+    noteOpenFileLimit();
     createStatusBar();
 
     m_storageTimer = new QTimer(this);
@@ -233,6 +235,21 @@ void MainWindow::createAgentServer()
     connect(m_server, &SSLServer::setStatus, this, &MainWindow::setStatus, direct);
     connect(m_server, &SSLServer::applyPolicy, this, &MainWindow::applyDevicePolicy, direct);
     connect(m_server, &SSLServer::updateNetworkInfo, this, &MainWindow::updateNetworkInfo, direct);
+    // A connection the listener could not accept: without descriptors left, the open-file
+    // limit is what keeps devices out.
+    connect(m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::SocketResourceError)
+            showStatusText(connectionlimit::refusedNote(m_openFileLimit, m_server->connectionCount()));
+    });
+}
+
+void MainWindow::noteOpenFileLimit()
+{
+    const QString note = connectionlimit::startupNote(m_openFileLimit, m_server->deviceCount());
+    if (note.isEmpty())
+        return;
+    m_pendingStatusText =
+        m_pendingStatusText.isEmpty() ? note : m_pendingStatusText + QStringLiteral("  ") + note;
 }
 
 bool MainWindow::startListening()

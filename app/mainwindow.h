@@ -274,6 +274,8 @@ private:
     void createAgentServer();
     bool startListening();
     void createStatusBar();
+    // The status-bar note when the open-file limit caps the number of devices.
+    void noteOpenFileLimit();
     void startDiscovery();
     void installProxy();
     void scheduleUpdateChecks();
@@ -333,6 +335,7 @@ private:
     QPushButton* m_logoButton = nullptr;
     QLabel* m_statusLabel = nullptr;
     QString m_pendingStatusText; // shown once the status bar exists
+    qint64 m_openFileLimit = -1; // descriptors this process may hold; -1 when unlimited
     bool m_shutdownWithoutSaving = false;
 
     // commands and profiles

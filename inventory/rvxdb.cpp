@@ -2,6 +2,7 @@
 
 #include "safefile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -133,6 +134,7 @@ QByteArray rvxDB::loadConfig(const QString& serial)
         return QByteArray();
     const QByteArray text = file.readAll();
     m_cache.insert(key, new QByteArray(text), 1);
+    m_configDigest.insert(key, digest(text.constData(), text.size()));
     return text;
 }
 
@@ -140,12 +142,13 @@ bool rvxDB::saveConfig(const QString& serial, const QByteArray& text)
 {
     if (!usable(serial) || text.isEmpty())
         return false;
-    if (!makeSubFolder(serial) || !writeFileAtomic(configPath(serial), text)) {
+    const QString key = fileBaseName(serial);
+    if (!replaceUnlessSame(m_configDigest, key, configPath(serial), text)) {
         // The cache must not claim a text the disk does not hold.
-        m_cache.remove(fileBaseName(serial));
+        m_cache.remove(key);
         return false;
     }
-    m_cache.insert(fileBaseName(serial), new QByteArray(text), 1);
+    m_cache.insert(key, new QByteArray(text), 1);
     return true;
 }
 
@@ -154,7 +157,37 @@ bool rvxDB::deleteConfig(const QString& serial)
     if (!usable(serial))
         return false;
     m_cache.remove(fileBaseName(serial));
+    m_configDigest.remove(fileBaseName(serial));
     return removeIfPresent(configPath(serial));
+}
+
+QByteArray rvxDB::digest(const char* data, int length)
+{
+    return QCryptographicHash::hash(QByteArray::fromRawData(data, length), QCryptographicHash::Md5);
+}
+
+bool rvxDB::replaceUnlessSame(QHash<QString, QByteArray>& digests, const QString& key, const QString& path,
+                              const QByteArray& data)
+{
+    const QByteArray sum = digest(data.constData(), data.size());
+    auto known = digests.constFind(key);
+    if (known != digests.constEnd()) {
+        // The file may have been removed behind our back: only a file that is there is kept.
+        if (known.value() == sum && QFileInfo::exists(path))
+            return true;
+        digests.remove(key);
+    } else {
+        // Not read or written during this run: reading costs less than replacing.
+        QFile file(path);
+        if (file.size() == data.size() && file.open(QIODevice::ReadOnly) && file.readAll() == data) {
+            digests.insert(key, sum);
+            return true;
+        }
+    }
+    if (!makeSubFolder(key) || !writeFileAtomic(path, data))
+        return false;
+    digests.insert(key, sum);
+    return true;
 }
 
 bool rvxDB::isCached(const QString& serial) const
@@ -168,9 +201,8 @@ bool rvxDB::saveState(const QString& serial, const char* data, int length)
 {
     if (!usable(serial) || data == nullptr || length <= 0)
         return false;
-    if (!makeSubFolder(serial))
-        return false;
-    return writeFileAtomic(statePath(serial), QByteArray(data, length));
+    return replaceUnlessSame(m_stateDigest, fileBaseName(serial), statePath(serial),
+                             QByteArray(data, length));
 }
 
 QList<QByteArray> rvxDB::loadAllStates()
@@ -196,6 +228,7 @@ QList<QByteArray> rvxDB::loadAllStates()
             // valid serial number it names no device.
             if (!isValidSerial(blockSerial(block)))
                 continue;
+            m_stateDigest.insert(name.left(name.size() - 3), digest(block.constData(), block.size()));
             blocks.append(block);
         }
     }
@@ -206,6 +239,7 @@ bool rvxDB::deleteState(const QString& serial)
 {
     if (!usable(serial))
         return false;
+    m_stateDigest.remove(fileBaseName(serial));
     return removeIfPresent(statePath(serial));
 }
 

@@ -22,7 +22,9 @@
 // is refused (false or empty results) so no path can leave the database folder.
 //
 // Configuration texts and blocks are replaced atomically (temporary file, then rename)
-// without waiting for the disk: agents send them again at their next connection.
+// without waiting for the disk: agents send them again at their next connection. A text or
+// block equal to what the file already holds (as this object last read or wrote it) is not
+// written again: thousands of devices reconnecting report what is stored already.
 // last_seen.csv is written atomically at exit and by checkpoint().
 class rvxDB : public QObject
 {
@@ -72,6 +74,10 @@ private:
     static QString fileBaseName(const QString& serial);
     static QString subFolder(const QString& serial);
     static bool removeIfPresent(const QString& path);
+    static QByteArray digest(const char* data, int length);
+    // Writes the file unless the digest says it holds these bytes already.
+    bool replaceUnlessSame(QHash<QString, QByteArray>& digests, const QString& key, const QString& path,
+                           const QByteArray& data);
     bool usable(const QString& serial) const;
     QString filePath(const QString& serial, const char* suffix) const;
     bool makeSubFolder(const QString& serial) const;
@@ -83,4 +89,7 @@ private:
     QSet<QString> m_removed;             // entries removed during this run
     bool m_unreadLastSeen = false;       // last_seen.csv exists but could not be read yet
     QCache<QString, QByteArray> m_cache; // keyed by file name (S)
+    // Digests of the files' contents as last read or written, keyed by file name (S).
+    QHash<QString, QByteArray> m_configDigest;
+    QHash<QString, QByteArray> m_stateDigest;
 };

@@ -14,6 +14,10 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/socket.h>
+#endif
+#ifdef Q_OS_MACOS
+#include <climits>
 #endif
 
 namespace rvx::platform {
@@ -42,6 +46,12 @@ std::function<void(int)>& sleeper()
 {
     static std::function<void(int)> fn;
     return fn;
+}
+
+std::function<qint64()>& openFileLimitHook()
+{
+    static std::function<qint64()> hook;
+    return hook;
 }
 
 std::function<QList<InterfaceInfo>()>& interfaceProvider()
@@ -344,15 +354,23 @@ void protectSettingsFile(QSettings* settings)
 
 qint64 raiseOpenFileLimit()
 {
+    if (openFileLimitHook())
+        return openFileLimitHook()();
 #ifdef Q_OS_UNIX
     struct rlimit limit
     {
     };
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
         return -1;
-    if (limit.rlim_cur < limit.rlim_max) {
+    rlim_t ceiling = limit.rlim_max;
+#ifdef Q_OS_MACOS
+    // The system refuses a soft limit above OPEN_MAX even when the hard limit is unlimited.
+    if (ceiling == RLIM_INFINITY || ceiling > rlim_t(OPEN_MAX))
+        ceiling = OPEN_MAX;
+#endif
+    if (limit.rlim_cur < ceiling) {
         struct rlimit raised = limit;
-        raised.rlim_cur = limit.rlim_max;
+        raised.rlim_cur = ceiling;
         if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
             limit = raised;
     }
@@ -362,6 +380,23 @@ qint64 raiseOpenFileLimit()
 #else
     return -1;
 #endif
+}
+
+bool setListenBacklog(qintptr descriptor, int backlog)
+{
+#ifdef Q_OS_UNIX
+    // Listening again on a listening socket changes only its queue length.
+    return descriptor >= 0 && ::listen(static_cast<int>(descriptor), backlog) == 0;
+#else
+    Q_UNUSED(descriptor)
+    Q_UNUSED(backlog)
+    return false;
+#endif
+}
+
+void setOpenFileLimitHook(std::function<qint64()> hook)
+{
+    openFileLimitHook() = std::move(hook);
 }
 
 } // namespace rvx::platform

@@ -114,7 +114,14 @@ void protectSettingsFile(QSettings* settings);
 
 // ---------------------------------------------------------------------------
 // Open-file limit: raises the soft limit to the hard limit. Returns the soft limit now
-// in force (-1 when the platform has none).
+// in force (-1 when the platform has none). Every agent connection holds one descriptor.
 qint64 raiseOpenFileLimit();
+// Listening sockets: lets the system queue up to `backlog` connections the program has not
+// accepted yet (Qt asks for 50), capped by the system's own maximum. False where the
+// queue cannot be changed once listening (Windows keeps the first value).
+bool setListenBacklog(qintptr descriptor, int backlog);
+// Tests: the hook's value is returned instead, and the process's limit is left alone; an
+// empty hook restores the real behaviour.
+void setOpenFileLimitHook(std::function<qint64()> hook);
 
 } // namespace rvx::platform

@@ -10,8 +10,15 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslSocket>
 #include <QTcpSocket>
+
+#include <memory>
+#include <vector>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
 
 using rvx::test::waitFor;
 
@@ -35,6 +42,10 @@ private slots:
     void hostileSerialsCloseAtIdentification_data();
     void hostileSerialsCloseAtIdentification();
     void manyAgentsProgram();
+    void oldestUnauthenticatedGoBeyondTheCap();
+    void acceptingResumesWhenDescriptorsReturn();
+    void idleConnectionsAreParked();
+    void silentFleetClosesOverSeveralTurns();
 };
 
 void TestAgentListener::realTlsClientConnects()
@@ -354,6 +365,170 @@ void TestAgentListener::manyAgentsProgram()
     ThinclientInfo* r = f.server->findBySerial("SIM000024");
     QVERIFY(r);
     QCOMPARE(f.storedText("SIM000024").count('\n'), 500); // every line of the snapshot kept
+}
+
+// Connections that never send anything may not crowd out the agents: beyond the cap the
+// oldest connection still in TLS or awaiting its greeting is closed.
+void TestAgentListener::oldestUnauthenticatedGoBeyondTheCap()
+{
+    ServerFixture f;
+    QVERIFY(f.start());
+    f.server->setMaxUnauthenticated(3);
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    auto open = [&]() {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->connectToHost(QHostAddress::LocalHost, f.port);
+        return silent.back()->waitForConnected(5000);
+    };
+    auto closed = [&](int i) {
+        return waitFor([&] { return silent.at(i)->state() == QAbstractSocket::UnconnectedState; }, 5000);
+    };
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(open());
+    QVERIFY(waitFor([&] { return f.server->unauthenticatedCount() == 3; }));
+    QVERIFY(open());
+    QVERIFY(closed(0));
+    QVERIFY(open());
+    QVERIFY(closed(1));
+    QTest::qWait(100);
+    for (int i = 2; i < 5; ++i)
+        QCOMPARE(silent.at(i)->state(), QAbstractSocket::ConnectedState);
+
+    // A real agent gets through: while in TLS it is the newest, and it leaves the count once
+    // it has greeted.
+    auto agent = f.identified("CAP-1");
+    QVERIFY(agent);
+    QVERIFY(closed(2));
+    QCOMPARE(f.server->unauthenticatedCount(), 2);
+    QVERIFY(agent->isConnected());
+
+    f.server->setMaxUnauthenticated(1);
+    QVERIFY(closed(3));
+    QCOMPARE(silent.at(4)->state(), QAbstractSocket::ConnectedState);
+    QVERIFY(waitFor([&] {
+        // Closed connections go once the event loop gets to them.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return f.server->connectionCount() == 2;
+    }));
+    QCOMPARE(f.server->deviceCount(), 1);
+}
+
+// Out of descriptors, the listener stops accepting; it must take the waiting connections
+// once descriptors are free again, not stay deaf for the rest of the run.
+void TestAgentListener::acceptingResumesWhenDescriptorsReturn()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("counts the process's descriptors in /proc");
+#else
+    ServerFixture f;
+    QVERIFY(f.start());
+    int refusals = 0;
+    QObject::connect(f.server, &QTcpServer::acceptError, [&refusals](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::SocketResourceError)
+            ++refusals;
+    });
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // The listing counts the descriptor it reads the folder with.
+    const int inUse = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size() - 1;
+    // The three client sockets take the last descriptors: the server cannot accept them.
+    rlimit squeezed = saved;
+    squeezed.rlim_cur = rlim_t(inUse + 3);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &squeezed), 0);
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, f.port);
+    }
+    const bool refused = waitFor([&] { return refusals > 0; }, 5000);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(refused);
+    QVERIFY(f.server->connectionCount() < 3);
+    QVERIFY(waitFor([&] { return f.server->connectionCount() == 3; }, 5000));
+    auto agent = f.identified("AFTER-1");
+    QVERIFY(agent);
+#endif
+}
+
+// Idle agents are watched by the system's readiness queue instead of the event loop; they
+// are served as before: their keep-alives and messages, the server's frames, their leaving.
+void TestAgentListener::idleConnectionsAreParked()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the readiness queue is the Linux one");
+#else
+    ServerFixture f;
+    QVERIFY(f.start());
+    auto a = f.identified("PARK-1");
+    auto b = f.identified("PARK-2");
+    QVERIFY(a && b);
+    QVERIFY(waitFor([&] { return f.server->parkedCount() == 2; }, 5000));
+
+    rvx::test::FakeClock clock(1900000000);
+    a->sendKeepAlive();
+    QVERIFY(waitFor([&] { return f.db()->lastSeen("PARK-1") == 1900000000; }));
+    QVERIFY(a->echo());
+    a->sendConfiguration("brd_hostname=parked\n", 55, true);
+    QVERIFY(a->echo());
+    QCOMPARE(f.server->findBySerial("PARK-1")->hostname(), QString("parked"));
+    QVERIFY(waitFor([&] { return f.server->parkedCount() == 2; }, 5000)); // idle again
+
+    ThinclientInfo* record = f.server->findBySerial("PARK-2");
+    const int from = b->frameCount();
+    record->socket->write(wire::frame(28, 0, QByteArray("lab-2\0", 6)));
+    record->socket->flush();
+    QVERIFY(b->waitForFrames(from + 1));
+    QCOMPARE(b->frames().last().type, quint8(28));
+    QVERIFY(b->echo());
+
+    b->disconnectFromServer();
+    QVERIFY(waitFor([&] { return record->socket == nullptr; }));
+    QVERIFY(waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return f.server->connectionCount() == 1 && f.server->parkedCount() <= 1;
+    }));
+    QVERIFY(a->echo());
+#endif
+}
+
+// After the network to a whole fleet failed, the check closes the silent connections a
+// bounded number at a time, and all of them in the end.
+void TestAgentListener::silentFleetClosesOverSeveralTurns()
+{
+    rvx::test::FakeClock clock(1800000000);
+    ServerFixture f;
+    QVERIFY(f.start());
+    QProcess sim;
+    sim.start(rvx::test::builtProgram("agentsim"),
+              {"--port", QString::number(f.port), "--agents", "300", "--rate", "0", "--window", "64",
+               "--keepalive", "1000000", "--duration", "120", "--timeout", "60"});
+    QVERIFY2(sim.waitForStarted(), qPrintable(sim.errorString()));
+    auto online = [&f]() {
+        int n = 0;
+        for (ThinclientInfo* d : f.server->devices())
+            n += d->socket != nullptr;
+        return n;
+    };
+    // Every agent's last message answered: nothing is heard from them after this.
+    QByteArray out;
+    QVERIFY(waitFor(
+        [&] {
+            out += sim.readAllStandardOutput();
+            return out.contains("agents=300 identified=300");
+        },
+        60000));
+    QCOMPARE(online(), 300);
+    f.events.clear();
+    clock.advance(901);
+    f.server->zombieCheck();
+    QCOMPARE(f.events.filter("status:").size(), 256);
+    QVERIFY2(
+        waitFor([&] { return f.events.filter("status:").size() == 300 && online() == 0; }),
+        qPrintable(
+            QStringLiteral("%1 closed, %2 online").arg(f.events.filter("status:").size()).arg(online())));
+    QCOMPARE(f.events.filter(QRegularExpression(":Client not responding, closing connection$")).size(), 300);
+    sim.kill();
+    sim.waitForFinished();
 }
 
 RVX_TEST_MAIN(TestAgentListener)

@@ -132,6 +132,59 @@ private slots:
         QVERIFY(db.deleteConfig("abc123")); // nothing left to remove
     }
 
+    // Thousands of devices reconnecting report what is stored already: the same block or text
+    // is not written again; a changed one is, and so is one whose file went missing or whose
+    // last write failed.
+    void unchangedContentIsNotRewritten()
+    {
+        QTemporaryDir dir;
+        QStringList replaced;
+        auto count = [&replaced](const QString& path) {
+            replaced << QFileInfo(path).fileName();
+            return true;
+        };
+        rvx::setBeforeReplaceHook(count);
+        {
+            rvxDB db(dir.path());
+            QVERIFY(db.saveState("DEV01", block("DEV01")));
+            QVERIFY(db.saveState("dev01", block("DEV01"))); // one file, same bytes
+            QVERIFY(db.saveConfig("DEV01", "a=1\n"));
+            QVERIFY(db.saveConfig("DEV01", "a=1\n"));
+            QCOMPARE(replaced, (QStringList{"DEV01.st", "DEV01.txt"}));
+
+            QVERIFY(db.saveState("DEV01", block("DEV01", 'y')));
+            QVERIFY(db.saveConfig("DEV01", "a=2\n"));
+            QCOMPARE(replaced.size(), 4);
+            QCOMPARE(readRaw(db.configPath("DEV01")), QByteArray("a=2\n"));
+
+            QVERIFY(QFile::remove(db.statePath("DEV01"))); // behind its back
+            QVERIFY(db.saveState("DEV01", block("DEV01", 'y')));
+            QCOMPARE(readRaw(db.statePath("DEV01")), block("DEV01", 'y'));
+
+            rvx::setBeforeReplaceHook([](const QString&) { return false; });
+            QVERIFY(!db.saveConfig("DEV01", "a=3\n"));
+            rvx::setBeforeReplaceHook(count);
+            QVERIFY(db.saveConfig("DEV01", "a=3\n"));
+            QCOMPARE(readRaw(db.configPath("DEV01")), QByteArray("a=3\n"));
+
+            QVERIFY(db.deleteConfig("DEV01"));
+            QVERIFY(db.saveConfig("DEV01", "a=3\n"));
+            QCOMPARE(replaced.size(), 7);
+        }
+        // The next run reads what a file holds rather than replacing it with the same bytes.
+        replaced.clear();
+        rvxDB db(dir.path());
+        QCOMPARE(db.loadAllStates().size(), 1);
+        QVERIFY(db.saveState("DEV01", block("DEV01", 'y')));
+        QVERIFY(db.saveConfig("DEV01", "a=3\n"));
+        QVERIFY(replaced.isEmpty());
+        QVERIFY(db.saveConfig("DEV01", "a=4\n")); // same size, other bytes
+        QVERIFY(db.saveState("DEV01", block("DEV01", 'z')));
+        QCOMPARE(replaced, (QStringList{"DEV01.txt", "DEV01.st"}));
+        QCOMPARE(readRaw(db.configPath("DEV01")), QByteArray("a=4\n"));
+        QCOMPARE(readRaw(db.statePath("DEV01")), block("DEV01", 'z'));
+    }
+
     void leastRecentlyUsedConfigIsEvicted()
     {
         QTemporaryDir dir;

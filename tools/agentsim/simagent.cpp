@@ -74,6 +74,14 @@ QByteArray SimAgent::deviceBlock(const QString& serial, const QString& clientVer
     return info.block();
 }
 
+QByteArray SimAgent::fleetDeviceBlock(const QString& serial, const QString& clientVersion, const QString& mac)
+{
+    ThinclientInfo info;
+    info.loadBlock(deviceBlock(serial, clientVersion, QStringLiteral("sim-device"), mac));
+    info.setDescription(QStringLiteral("simulated device"));
+    return info.block();
+}
+
 QByteArray SimAgent::sampleConfiguration(int lines)
 {
     QByteArray text;

@@ -57,6 +57,11 @@ public:
                                   const QString& hostname = QString(), const QString& mac = QString());
     // A configuration text of the given number of lines, every one a key of some category.
     static QByteArray sampleConfiguration(int lines);
+    // The block of a device of a many-agents run: like deviceBlock(), with the host name and
+    // comment that sampleConfiguration() reports, as a real agent's block and configuration
+    // agree.
+    static QByteArray fleetDeviceBlock(const QString& serial, const QString& clientVersion,
+                                       const QString& mac);
 
     // ---- connection -------------------------------------------------------------------
     void connectToServer(quint16 port, const QHostAddress& address = QHostAddress::LocalHost);
