@@ -27,10 +27,10 @@ constexpr int ZombieIntervalMs = 300000;
 constexpr qint64 ZombieSilenceSeconds = 900;
 constexpr int AcceptRetryMs = 500;
 constexpr int ParkingSweepMs = 1000;
-constexpr int UnparkPerTurn = 64;
+constexpr int UnparkPerTurn = 32;
 constexpr int ZombiesPerTurn = 256;
 // Connections accepted in one turn at most; the system queues the rest for the next turns.
-constexpr int AcceptPerTurn = 64;
+constexpr int AcceptPerTurn = 32;
 // Connections the system queues before they are accepted. Beyond it new connections are
 // dropped and their agents wait for the system's retransmissions (a second and more): a
 // storm of reconnecting devices or a flood of connections must not fill it.

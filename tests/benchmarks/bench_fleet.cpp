@@ -9,7 +9,7 @@
 // Run it inside the private network namespace (scripts/bench does): it refuses otherwise.
 //
 //   bench_fleet [--sizes 1000,10000] [--window 32] [--flood 1000] [--steady 180]
-//               [--startup-runs 3] [--only storm,startup,steady]
+//               [--startup-runs 3] [--only storm,startup,steady | reconnect]
 
 #include "certificates.h"
 #include "departments.h"
@@ -399,13 +399,14 @@ BareResult runBare(const Setup& setup, int n)
 
 struct StormResult
 {
-    Fields agents;     // the simulators' report
-    Fields atDone;     // server stats when every agent was identified
-    Fields before;     // server stats before the storm
-    Fields afterFlood; // server stats once the flood was closed (after trimming)
-    Fields files;      // stored files
-    Fields flood;      // the flood's report
-    Fields steady;     // server stats over the steady-state period
+    Fields agents;        // the simulators' report
+    Fields atDone;        // server stats when every agent was identified
+    Fields before;        // server stats before the storm
+    Fields afterFlood;    // server stats once the flood was closed (after trimming)
+    Fields files;         // stored files
+    Fields flood;         // the flood's report
+    Fields steady;        // server stats over the steady-state period
+    Fields steadyTrimmed; // the same, after freed memory went back to the system
     Fields steadyAgents;
     Fields dropAll; // server stats over every agent disconnecting at once
     double readyMs = -1;
@@ -481,10 +482,12 @@ StormResult runStorm(const Setup& setup, int n, StormKind kind, bool flood, int 
         while (wait.elapsed() < qint64(steadySeconds) * 1000)
             pump(50);
         r.steady = server.command("stats", QStringLiteral("stats"));
+        server.command("trim", QStringLiteral("trimmed"));
+        r.steadyTrimmed = server.command("stats", QStringLiteral("stats"));
         // Then every agent goes at once, as when the network between them and the server fails.
         server.command("probe on", QStringLiteral("probe on"));
         server.command("mark", QStringLiteral("marked"));
-        r.steadyAgents = clients.waitAll(QStringLiteral("steady"), 120000);
+        r.steadyAgents = clients.waitAll(QStringLiteral("steady"), (stay + 60) * 1000);
         QElapsedTimer drain;
         drain.start();
         for (;;) {
@@ -596,7 +599,8 @@ int main(int argc, char** argv)
         QStringLiteral("n"));
     const QCommandLineOption intoOption(QStringLiteral("into"), QStringLiteral("Folder for --prepare."),
                                         QStringLiteral("dir"));
-    const QCommandLineOption onlyOption(QStringLiteral("only"), QStringLiteral("storm,startup,steady"),
+    const QCommandLineOption onlyOption(QStringLiteral("only"),
+                                        QStringLiteral("storm,startup,steady (or reconnect)"),
                                         QStringLiteral("list"), QStringLiteral("storm,startup,steady"));
     parser.addOptions({sizesOption, windowOption, processesOption, floodOption, steadyOption, runsOption,
                        onlyOption, prepareOption, intoOption});
@@ -651,23 +655,30 @@ int main(int argc, char** argv)
     QMap<int, BareResult> bare;
     QMap<int, StormResult> reconnect, reconnectFlood, firstContact;
     const bool steadyWanted = only.contains(QStringLiteral("steady"));
-    if (only.contains(QStringLiteral("storm")) || steadyWanted) {
+    const bool stormsWanted = only.contains(QStringLiteral("storm"));
+    // "reconnect": the bare handshakes and the plain reconnect storm only (a quick look).
+    const bool reconnectWanted = stormsWanted || only.contains(QStringLiteral("reconnect"));
+    if (reconnectWanted || steadyWanted) {
         for (int n : sizes) {
             const bool largest = n == sizes.last();
             print(QStringLiteral("running: %1 bare handshakes").arg(n));
             bare[n] = runBare(setup, n);
-            if (only.contains(QStringLiteral("storm"))) {
+            if (reconnectWanted) {
                 print(QStringLiteral("running: reconnect storm of %1").arg(n));
                 reconnect[n] = runStorm(setup, n, StormKind::Reconnect, false, 0);
+            }
+            if (stormsWanted) {
                 print(QStringLiteral("running: first-contact storm of %1").arg(n));
                 firstContact[n] = runStorm(setup, n, StormKind::FirstContact, false, 0);
             }
-            print(QStringLiteral("running: reconnect storm of %1 with a flood of %2%3")
-                      .arg(n)
-                      .arg(setup.flood)
-                      .arg(largest && steadyWanted ? QStringLiteral(", then steady state") : QString()));
-            reconnectFlood[n] = runStorm(setup, n, StormKind::Reconnect, true,
-                                         largest && steadyWanted ? setup.steadySeconds : 0);
+            if (stormsWanted || steadyWanted) {
+                print(QStringLiteral("running: reconnect storm of %1 with a flood of %2%3")
+                          .arg(n)
+                          .arg(setup.flood)
+                          .arg(largest && steadyWanted ? QStringLiteral(", then steady state") : QString()));
+                reconnectFlood[n] = runStorm(setup, n, StormKind::Reconnect, true,
+                                             largest && steadyWanted ? setup.steadySeconds : 0);
+            }
         }
     }
 
@@ -681,7 +692,7 @@ int main(int argc, char** argv)
     }
     print(QString());
 
-    if (!reconnectFlood.isEmpty()) {
+    if (!bare.isEmpty()) {
         print(QStringLiteral("## 1. Reconnect storm (goal: storm time <= 1.5 x bare handshakes)"));
         print(QString());
         print(QStringLiteral("| N | run | identified | time s | x bare | server CPU s | peak RSS MB | "
@@ -727,6 +738,8 @@ int main(int argc, char** argv)
             row(QStringLiteral("first contact (adopted)"), firstContact.value(n), false);
         }
         print(QString());
+    }
+    if (!reconnectFlood.isEmpty()) {
         print(QStringLiteral(
             "Flood of silent connections opened after a tenth of the agents were identified:"));
         print(QString());
@@ -785,34 +798,45 @@ int main(int argc, char** argv)
         const double wall = r.steady.value(QStringLiteral("wall_ms")).toDouble() / 1000.0;
         const double cpu = r.steady.value(QStringLiteral("cpu_s")).toDouble();
         const double share = wall > 0 ? 100.0 * cpu / wall : -1;
-        const double perDevice = (r.steady.value(QStringLiteral("rss_kb")).toDouble() -
-                                  r.before.value(QStringLiteral("rss_kb")).toDouble()) /
-                                 qMax(1, r.steady.value(QStringLiteral("online")).toInt());
+        const int online = qMax(1, r.steady.value(QStringLiteral("online")).toInt());
+        auto perDevice = [&](const Fields& f, const char* key) {
+            return (f.value(QString::fromLatin1(key)).toDouble() -
+                    r.before.value(QString::fromLatin1(key)).toDouble()) /
+                   online;
+        };
+        const double rssPerDevice = perDevice(r.steady, "rss_kb");
+        const double trimmedPerDevice = perDevice(r.steadyTrimmed, "rss_kb");
+        const double heapPerDevice = perDevice(r.steadyTrimmed, "heap_kb");
         print(
             QStringLiteral("## 3. Steady state (goals: < 2 % of one core; <= 100 KB per connected device)"));
         print(QString());
         print(QStringLiteral(
             "| connected | period s | keep-alives | status messages | server CPU s | CPU share | "
-            "RSS MB | RSS before storm MB | KB per connected device | goals |"));
-        print(QStringLiteral("|---|---|---|---|---|---|---|---|---|---|"));
-        print(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 % | %7 | %8 | %9 | CPU %10, memory %11 |")
+            "RSS before storm MB | RSS MB | KB per device | RSS after trim MB | KB per device after trim "
+            "| live heap KB per device | goals |"));
+        print(QStringLiteral("|---|---|---|---|---|---|---|---|---|---|---|---|---|"));
+        print(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 % | %7 | %8 | %9 | %10 | %11 | %12 | CPU %13, "
+                             "memory %14 |")
                   .arg(num(r.steady.value(QStringLiteral("online"))))
                   .arg(wall, 0, 'f', 0)
                   .arg(num(r.steadyAgents.value(QStringLiteral("keepalives"))))
                   .arg(num(r.steadyAgents.value(QStringLiteral("statuses"))))
                   .arg(cpu, 0, 'f', 2)
                   .arg(share, 0, 'f', 2)
-                  .arg(r.steady.value(QStringLiteral("rss_kb")).toDouble() / 1024.0, 0, 'f', 0)
                   .arg(r.before.value(QStringLiteral("rss_kb")).toDouble() / 1024.0, 0, 'f', 0)
-                  .arg(perDevice, 0, 'f', 1)
-                  .arg(verdict(share >= 0 && share < 2.0), verdict(perDevice <= 100)));
+                  .arg(r.steady.value(QStringLiteral("rss_kb")).toDouble() / 1024.0, 0, 'f', 0)
+                  .arg(rssPerDevice, 0, 'f', 1)
+                  .arg(r.steadyTrimmed.value(QStringLiteral("rss_kb")).toDouble() / 1024.0, 0, 'f', 0)
+                  .arg(trimmedPerDevice, 0, 'f', 1)
+                  .arg(heapPerDevice, 0, 'f', 1)
+                  .arg(verdict(share >= 0 && share < 2.0), verdict(rssPerDevice <= 100)));
         print(QStringLiteral(
             "\n(keep-alives and status messages are counted from the end of the storm to the end "
             "of the run)"));
         print(QString());
     }
 
-    if (!reconnectFlood.isEmpty()) {
+    if (!bare.isEmpty()) {
         print(QStringLiteral("## 4. GUI responsiveness during the storms (goal: worst lateness < 250 ms)"));
         print(QString());
         print(QStringLiteral(

@@ -107,32 +107,7 @@ void writeSettings(const QString& root, quint16 port)
 {
     QSettings settings(QStringLiteral("Orbenium"), QStringLiteral("RVX"));
     settings.clear();
-    settings.setValue(QStringLiteral("rvxWorkingDir"), QDir::toNativeSeparators(root));
-    settings.setValue(QStringLiteral("SSLPort"), port);
-    settings.setValue(QStringLiteral("UDPPort"), rvx::test::freeUdpPort());
-    settings.setValue(QStringLiteral("UDPFrequency"), 5);
-    settings.setValue(QStringLiteral("discoveryState"), false);
-    settings.setValue(QStringLiteral("rvxProxyServerEnabled"), false);
-    settings.setValue(QStringLiteral("rvxProxyServerIP"), QString());
-    settings.setValue(QStringLiteral("rvxProxyServerPort"), QString());
-    settings.setValue(QStringLiteral("rvxProxyServerNeedsCreds"), false);
-    settings.setValue(QStringLiteral("rvxProxyServerUsername"), QString());
-    settings.setValue(QStringLiteral("rvxProxyServerPassword"), QString());
-    settings.setValue(QStringLiteral("updateServer"), QStringLiteral("https://updates.invalid/downloads/"));
-    settings.setValue(QStringLiteral("updateFrequency"), QStringLiteral("manual"));
-    const struct
-    {
-        const char* key;
-        const char* folder;
-    } folders[] = {{"firmwareImageDir", "firmware"}, {"appImageDir", "rvxclient"},
-                   {"hotfixDir", "hotfix"},          {"tempDir", "temp"},
-                   {"profileDir", "profiles"},       {"databaseDir", "db"},
-                   {"deviceFilesDir", "filestore"}};
-    for (const auto& f : folders) {
-        const QString sub = root + QLatin1Char('/') + QLatin1String(f.folder);
-        QDir().mkpath(sub);
-        settings.setValue(QLatin1String(f.key), QDir::toNativeSeparators(sub));
-    }
+    rvx::test::writeServerSettings(settings, root, port);
     settings.sync();
 }
 
@@ -262,13 +237,25 @@ private:
         std::printf(
             "stats wall_ms=%lld cpu_s=%.3f cpu_total_s=%.3f lateness_max_ms=%lld late_ticks=%d ticks=%d "
             "rss_kb=%ld hwm_kb=%ld fds=%d records=%d online=%d pending=%d connections=%d rows=%d "
-            "messages=%d dept_writes=%d st_writes=%d txt_writes=%d wakeups=%lld status=\"%s\"\n",
+            "messages=%d dept_writes=%d st_writes=%d txt_writes=%d wakeups=%lld heap_kb=%lld status=\"%s\"\n",
             static_cast<long long>(m_clock.elapsed() - m_markWall), cpuSeconds() - m_markCpu, cpuSeconds(),
             static_cast<long long>(m_worstLateness), m_lateTicks, m_ticks, statusKb("VmRSS"),
             statusKb("VmHWM"), openFiles(), devices.size(), online, server ? server->pendingCount() : 0,
             server ? server->connectionCount() : 0, rows, messages, writes().departments, writes().states,
-            writes().texts, static_cast<long long>(m_wakeups),
+            writes().texts, static_cast<long long>(m_wakeups), heapKb(),
             m_window->statusLabel() ? qPrintable(m_window->statusLabel()->text()) : "");
+    }
+
+    // Bytes the allocator has handed out and not taken back (-1 where unknown): what the
+    // process holds, without the freed memory the allocator keeps for reuse.
+    static long long heapKb()
+    {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+        const struct mallinfo2 info = mallinfo2();
+        return static_cast<long long>((info.uordblks + info.hblkhd) / 1024);
+#else
+        return -1;
+#endif
     }
 
     void printFiles()

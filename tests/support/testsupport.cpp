@@ -213,9 +213,8 @@ QString Workspace::path(const QString& sub) const
     return m_dir.path() + QLatin1Char('/') + sub;
 }
 
-void Workspace::writeSettings(QSettings& settings, quint16 sslPort, quint16 udpPort) const
+void writeServerSettings(QSettings& settings, const QString& root, quint16 sslPort, quint16 udpPort)
 {
-    const QString root = m_dir.path();
     settings.setValue(QStringLiteral("rvxWorkingDir"), QDir::toNativeSeparators(root));
     settings.setValue(QStringLiteral("SSLPort"), sslPort);
     settings.setValue(QStringLiteral("UDPPort"), udpPort ? udpPort : freeUdpPort());
@@ -243,6 +242,11 @@ void Workspace::writeSettings(QSettings& settings, quint16 sslPort, quint16 udpP
         settings.setValue(QLatin1String(f.key), QDir::toNativeSeparators(sub));
     }
     settings.sync();
+}
+
+void Workspace::writeSettings(QSettings& settings, quint16 sslPort, quint16 udpPort) const
+{
+    writeServerSettings(settings, m_dir.path(), sslPort, udpPort);
 }
 
 void Workspace::writeSettings(quint16 sslPort, quint16 udpPort) const

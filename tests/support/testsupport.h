@@ -57,6 +57,11 @@ quint16 freeTcpPort();
 quint16 freeUdpPort();
 
 // ---- files --------------------------------------------------------------------------
+// Writes every key the Options dialog requires (so no first-start dialog appears) for a
+// working folder at `root`, with discovery off, update checks manual, and the given ports
+// (a free UDP port when 0); creates the seven sub-folders.
+void writeServerSettings(QSettings& settings, const QString& root, quint16 sslPort, quint16 udpPort = 0);
+
 // A working folder with its seven sub-folders, and the settings a started server needs.
 class Workspace
 {
@@ -65,8 +70,7 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     QString root() const { return m_dir.path(); }
     QString path(const QString& sub) const; // root + "/" + sub
-    // Writes every key the Options dialog requires (so no first-start dialog appears), with
-    // discovery off, update checks manual, and the given ports; creates the folders.
+    // writeServerSettings() for this folder.
     void writeSettings(QSettings& settings, quint16 sslPort, quint16 udpPort = 0) const;
     // Convenience: writes them into the program's own settings store.
     void writeSettings(quint16 sslPort, quint16 udpPort = 0) const;
