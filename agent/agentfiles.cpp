@@ -74,17 +74,24 @@ void SSLServer::Private::closeTransfer(ThinclientInfo* record)
     }
 }
 
+bool SSLServer::Private::refuseTransferStart(ThinclientInfo* record, const QByteArray& payload)
+{
+    if (emptyRequest(payload)) {
+        sendStatusFrame(record->socket, EmptyRequest, QByteArray());
+        return true;
+    }
+    if (record->transferFile) {
+        sendStatusFrame(record->socket, Busy, QByteArray());
+        return true;
+    }
+    return false;
+}
+
 void SSLServer::Private::openForReading(ThinclientInfo* record, const QByteArray& payload)
 {
     QSslSocket* socket = record->socket;
-    if (emptyRequest(payload)) {
-        sendStatusFrame(socket, EmptyRequest, QByteArray());
+    if (refuseTransferStart(record, payload))
         return;
-    }
-    if (record->transferFile) {
-        sendStatusFrame(socket, Busy, QByteArray());
-        return;
-    }
     const QString path = pathText(payload, 1);
     const filetransfer::Resolution r = filetransfer::resolveRead(path, transferRules());
     if (r.verdict == filetransfer::Verdict::Missing ||
@@ -139,14 +146,8 @@ void SSLServer::Private::readBlock(ThinclientInfo* record, const QByteArray& pay
 void SSLServer::Private::openForWriting(ThinclientInfo* record, quint8 code, const QByteArray& payload)
 {
     QSslSocket* socket = record->socket;
-    if (emptyRequest(payload)) {
-        sendStatusFrame(socket, EmptyRequest, QByteArray());
+    if (refuseTransferStart(record, payload))
         return;
-    }
-    if (record->transferFile) {
-        sendStatusFrame(socket, Busy, QByteArray());
-        return;
-    }
     const QString path = pathText(payload, 0);
     if (path.isEmpty()) {
         sendStatusFrame(socket, EmptyRequest, QByteArray());

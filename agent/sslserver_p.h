@@ -149,6 +149,8 @@ struct SSLServer::Private
 
     // ---- file transfer (agentfiles.cpp)
     filetransfer::Rules transferRules() const;
+    // Answers an empty request, or one while a transfer is open, and says so.
+    bool refuseTransferStart(ThinclientInfo* record, const QByteArray& payload);
     void openForReading(ThinclientInfo* record, const QByteArray& payload);
     void readBlock(ThinclientInfo* record, const QByteArray& payload);
     void openForWriting(ThinclientInfo* record, quint8 code, const QByteArray& payload);

@@ -9,19 +9,8 @@
 
 namespace {
 
-void writeRaw(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
-
-QByteArray readRaw(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using rvx::test::readRaw;
+using rvx::test::writeRaw;
 
 // A 512-byte information block carrying the serial number at offset 152.
 QByteArray block(const QByteArray& serial, char filler = 'x')

@@ -11,6 +11,7 @@
 #include <QNetworkInterface>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTest>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -211,6 +212,20 @@ Workspace::Workspace() = default;
 QString Workspace::path(const QString& sub) const
 {
     return m_dir.path() + QLatin1Char('/') + sub;
+}
+
+QByteArray readRaw(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeRaw(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(data), qint64(data.size()));
 }
 
 void writeServerSettings(QSettings& settings, const QString& root, quint16 sslPort, quint16 udpPort)

@@ -57,6 +57,11 @@ quint16 freeTcpPort();
 quint16 freeUdpPort();
 
 // ---- files --------------------------------------------------------------------------
+// A whole file's bytes, "<missing>" when it cannot be read.
+QByteArray readRaw(const QString& path);
+// Writes a whole file, creating its folder; fails the running test when it cannot.
+void writeRaw(const QString& path, const QByteArray& data);
+
 // Writes every key the Options dialog requires (so no first-start dialog appears) for a
 // working folder at `root`, with discovery off, update checks manual, and the given ports
 // (a free UDP port when 0); creates the seven sub-folders.
