@@ -503,6 +503,42 @@ StormResult runStorm(const Setup& setup, int n, StormKind kind, bool flood, int 
     return r;
 }
 
+// The flood on its own, against a server with a single agent (the simulator always plays one):
+// what 1,000 connections that never send a byte leave behind once the server closed them.
+struct FloodResult
+{
+    Fields before; // server stats before the flood
+    Fields after;  // once every flood connection was closed
+    Fields flood;  // the simulator's report
+};
+
+FloodResult runFloodAlone(const Setup& setup)
+{
+    FloodResult r;
+    QTemporaryDir* dir = makeWorkdir(setup, 0, 0, false);
+    const quint16 port = freePort();
+    Child server;
+    if (!server.start(setup.benchserver, {QStringLiteral("--workdir"), dir->path(), QStringLiteral("--port"),
+                                          QString::number(port)}))
+        return r;
+    server.waitLine(QStringLiteral("loop"), 60000);
+    r.before = server.command("stats", QStringLiteral("stats"));
+    Child sim;
+    sim.start(setup.agentsim, {QStringLiteral("--port"), QString::number(port), QStringLiteral("--agents"),
+                               QStringLiteral("0"), QStringLiteral("--flood"), QString::number(setup.flood),
+                               QStringLiteral("--duration"), QStringLiteral("120")});
+    r.flood = parseFields(sim.waitLine(QStringLiteral("flood="), 120000));
+    QElapsedTimer wait;
+    wait.start();
+    do {
+        r.after = server.command("stats", QStringLiteral("stats"));
+    } while (r.after.value(QStringLiteral("connections")).toInt() > 0 && wait.elapsed() < 10000);
+    sim.stop();
+    server.command("quit", QStringLiteral("never"), 1);
+    server.stop(60000);
+    return r;
+}
+
 struct StartupResult
 {
     QList<double> readyMs;
@@ -682,6 +718,12 @@ int main(int argc, char** argv)
         }
     }
 
+    FloodResult floodAlone;
+    if (stormsWanted) {
+        print(QStringLiteral("running: a flood of %1 alone").arg(setup.flood));
+        floodAlone = runFloodAlone(setup);
+    }
+
     // ---- 2: start-up ----
     QMap<int, StartupResult> startup;
     if (only.contains(QStringLiteral("startup"))) {
@@ -760,6 +802,29 @@ int main(int argc, char** argv)
                       .arg(r.afterFlood.value(QStringLiteral("rss_kb")).toDouble() / 1024.0, 0, 'f', 0)
                       .arg(num(r.files.value(QStringLiteral("members")))));
         }
+        print(QString());
+    }
+    if (!floodAlone.before.isEmpty()) {
+        const FloodResult& r = floodAlone;
+        auto mb = [](const Fields& f, const char* key) {
+            return QString::number(f.value(QString::fromLatin1(key)).toDouble() / 1024.0, 'f', 1);
+        };
+        print(
+            QStringLiteral("The flood alone, against a server with one agent (live heap: bytes the allocator "
+                           "has handed out and not taken back):"));
+        print(QString());
+        print(QStringLiteral("| flood | connected | all closed after s | connections left (the agent) | fds "
+                             "before | fds after "
+                             "| live heap MB before | live heap MB after | RSS MB before | RSS MB after |"));
+        print(QStringLiteral("|---|---|---|---|---|---|---|---|---|---|"));
+        print(QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 |")
+                  .arg(num(r.flood.value(QStringLiteral("flood"))),
+                       num(r.flood.value(QStringLiteral("connected"))))
+                  .arg(seconds(r.flood, "all_closed_ms"), 0, 'f', 1)
+                  .arg(num(r.after.value(QStringLiteral("connections"))),
+                       num(r.before.value(QStringLiteral("fds"))), num(r.after.value(QStringLiteral("fds"))),
+                       mb(r.before, "heap_kb"), mb(r.after, "heap_kb"), mb(r.before, "rss_kb"),
+                       mb(r.after, "rss_kb")));
         print(QString());
     }
 
