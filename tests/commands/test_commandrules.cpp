@@ -29,13 +29,7 @@ DeviceFacts device(const QString& client, const QString& firmware = QStringLiter
     return d;
 }
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using rvx::test::bytes;
 
 } // namespace
 

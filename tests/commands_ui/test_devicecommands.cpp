@@ -19,13 +19,7 @@ namespace platform = rvx::platform;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using rvx::test::bytes;
 
 QByteArray lp(const QByteArray& text)
 {

@@ -14,13 +14,7 @@ QByteArray u16(quint16 value)
     return out;
 }
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(static_cast<char>(v));
-    return out;
-}
+using rvx::test::bytes;
 
 QByteArray lines(const QStringList& list)
 {

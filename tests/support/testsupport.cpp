@@ -214,6 +214,14 @@ QString Workspace::path(const QString& sub) const
     return m_dir.path() + QLatin1Char('/') + sub;
 }
 
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(static_cast<char>(v));
+    return out;
+}
+
 QByteArray readRaw(const QString& path)
 {
     QFile file(path);

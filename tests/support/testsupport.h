@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <initializer_list>
 
 class QSettings;
 
@@ -55,6 +56,10 @@ private:
 // ---- network ------------------------------------------------------------------------
 quint16 freeTcpPort();
 quint16 freeUdpPort();
+
+// ---- bytes --------------------------------------------------------------------------
+// A byte string from a list of byte values, for expected frames: bytes({0x05, 0x02}).
+QByteArray bytes(std::initializer_list<int> values);
 
 // ---- files --------------------------------------------------------------------------
 // A whole file's bytes, "<missing>" when it cannot be read.
