@@ -17,7 +17,9 @@
 #include <memory>
 #include <vector>
 #ifdef Q_OS_LINUX
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using rvx::test::waitFor;
@@ -418,7 +420,7 @@ void TestAgentListener::oldestUnauthenticatedGoBeyondTheCap()
 void TestAgentListener::acceptingResumesWhenDescriptorsReturn()
 {
 #ifndef Q_OS_LINUX
-    QSKIP("counts the process's descriptors in /proc");
+    QSKIP("squeezes the descriptor limit the Linux way");
 #else
     ServerFixture f;
     QVERIFY(f.start());
@@ -427,19 +429,24 @@ void TestAgentListener::acceptingResumesWhenDescriptorsReturn()
         if (error == QAbstractSocket::SocketResourceError)
             ++refusals;
     });
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    // The listing counts the descriptor it reads the folder with.
-    const int inUse = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size() - 1;
-    // The three client sockets take the last descriptors: the server cannot accept them.
-    rlimit squeezed = saved;
-    squeezed.rlim_cur = rlim_t(inUse + 3);
-    QCOMPARE(setrlimit(RLIMIT_NOFILE, &squeezed), 0);
+    // The clients connect first: the system completes their connections in its queue
+    // without the server's help (the wait blocks on the client alone).
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 3; ++i) {
         clients.push_back(std::make_unique<QTcpSocket>());
         clients.back()->connectToHost(QHostAddress::LocalHost, f.port);
+        QVERIFY(clients.back()->waitForConnected(5000));
     }
+    // The limit bounds descriptor numbers: set it to the lowest free one and the server
+    // cannot accept anything, whatever holes earlier tests left in the table.
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    QVERIFY(lowestFree >= 0);
+    ::close(lowestFree);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit squeezed = saved;
+    squeezed.rlim_cur = rlim_t(lowestFree);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &squeezed), 0);
     const bool refused = waitFor([&] { return refusals > 0; }, 5000);
     QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
     QVERIFY(refused);
