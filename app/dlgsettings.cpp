@@ -257,7 +257,7 @@ int DlgSettings::prepareFolders()
     }
     for (const auto& sub : SubFolders) {
         const QString appended = QDir::toNativeSeparators(QLatin1Char('/') + QLatin1String(sub.folder));
-        m_settings->setValue(QLatin1String(sub.key), workingDir + appended);
+        m_settings->setValue(QLatin1String(sub.key), QString(workingDir + appended));
     }
     for (const auto& sub : SubFolders) {
         const QString path = root + QLatin1Char('/') + QLatin1String(sub.folder);

@@ -97,6 +97,13 @@ QMessageBox::StandardButton Ask::question(QWidget* parent, const QString& title,
     return showBox(Kind::Question, parent, title, text, buttons, defaultButton);
 }
 
+bool Ask::confirm(QWidget* parent, const QString& title, const QString& text,
+                  QMessageBox::StandardButton defaultButton)
+{
+    return question(parent, title, text, QMessageBox::Yes | QMessageBox::No, defaultButton) ==
+           QMessageBox::Yes;
+}
+
 QMessageBox::StandardButton Ask::information(QWidget* parent, const QString& title, const QString& text)
 {
     return showBox(Kind::Information, parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);

@@ -47,6 +47,9 @@ public:
     question(QWidget* parent, const QString& title, const QString& text,
              QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
              QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    // A Yes/No question: true when the answer is Yes.
+    static bool confirm(QWidget* parent, const QString& title, const QString& text,
+                        QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
     static QMessageBox::StandardButton information(QWidget* parent, const QString& title,
                                                    const QString& text);
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);

@@ -147,7 +147,7 @@ private slots:
                     if (id == CATEGORY_ALL)
                         continue;
                     QVERIFY2(config_line_in_category(line, id) == configcat::lineMatchesUncached(line, id),
-                             (line + " in " + QByteArray::number(id)).constData());
+                             QByteArray(line + " in " + QByteArray::number(id)).constData());
                 }
             }
         }
