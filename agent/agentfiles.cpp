@@ -4,6 +4,7 @@
 #include "filetransfer.h"
 #include "rvxdb.h"
 #include "sending.h"
+#include "settingskeys.h"
 #include "sslserver_p.h"
 #include "thinclientinfo.h"
 #include "wire.h"
@@ -26,11 +27,7 @@ enum Status : quint8
 
 QString pathText(const QByteArray& payload, int offset)
 {
-    if (offset >= payload.size())
-        return QString();
-    const int nul = payload.indexOf('\0', offset);
-    return QDir::toNativeSeparators(
-        QString::fromLatin1(payload.mid(offset, (nul < 0 ? payload.size() : nul) - offset)));
+    return QDir::toNativeSeparators(QString::fromLatin1(wire::cText(payload, offset)));
 }
 
 bool emptyRequest(const QByteArray& payload)
@@ -45,22 +42,24 @@ bool emptyRequest(const QByteArray& payload)
 filetransfer::Rules SSLServer::Private::transferRules() const
 {
     filetransfer::Rules rules;
+    using rvx::settings::Folder;
     QSettings* settings = q->m_settings;
-    auto value = [settings](const char* key) {
-        return settings ? settings->value(QLatin1String(key)).toString() : QString();
+    auto value = [settings](Folder folder) {
+        return settings ? rvx::settings::folder(*settings, folder) : QString();
     };
     // The folders that exist to serve devices, and those picked during this run.
-    for (const char* key : {"firmwareImageDir", "appImageDir", "hotfixDir", "tempDir", "deviceFilesDir",
-                            "signageContentDir1", "signageContentDir2", "signageContentDir3"}) {
-        const QString folder = value(key);
-        if (!folder.isEmpty())
-            rules.readRoots << folder;
+    for (Folder folder :
+         {Folder::FirmwareImages, Folder::AgentPackages, Folder::Hotfixes, Folder::Temp, Folder::DeviceFiles,
+          Folder::SignageContent1, Folder::SignageContent2, Folder::SignageContent3}) {
+        const QString path = value(folder);
+        if (!path.isEmpty())
+            rules.readRoots << path;
     }
     rules.readRoots += readFolders;
     rules.writeRoots = writeFolders;
-    rules.tempDir = value("tempDir");
+    rules.tempDir = value(Folder::Temp);
     // Never the device history nor the profiles, wherever the other folders lie.
-    rules.excluded << q->m_db->databaseDir() << value("databaseDir") << value("profileDir");
+    rules.excluded << q->m_db->databaseDir() << value(Folder::Database) << value(Folder::Profiles);
     rules.excluded.removeAll(QString());
     return rules;
 }
@@ -77,11 +76,11 @@ void SSLServer::Private::closeTransfer(ThinclientInfo* record)
 bool SSLServer::Private::refuseTransferStart(ThinclientInfo* record, const QByteArray& payload)
 {
     if (emptyRequest(payload)) {
-        sendStatusFrame(record->socket, EmptyRequest, QByteArray());
+        sendStatusFrame(record, EmptyRequest, QByteArray());
         return true;
     }
     if (record->transferFile) {
-        sendStatusFrame(record->socket, Busy, QByteArray());
+        sendStatusFrame(record, Busy, QByteArray());
         return true;
     }
     return false;
@@ -89,34 +88,32 @@ bool SSLServer::Private::refuseTransferStart(ThinclientInfo* record, const QByte
 
 void SSLServer::Private::openForReading(ThinclientInfo* record, const QByteArray& payload)
 {
-    QSslSocket* socket = record->socket;
     if (refuseTransferStart(record, payload))
         return;
     const QString path = pathText(payload, 1);
     const filetransfer::Resolution r = filetransfer::resolveRead(path, transferRules());
     if (r.verdict == filetransfer::Verdict::Missing ||
         (r.verdict == filetransfer::Verdict::Refused && path.isEmpty())) {
-        sendStatusFrame(socket, NoSuchFile, QByteArray());
+        sendStatusFrame(record, NoSuchFile, QByteArray());
         return;
     }
     if (r.verdict != filetransfer::Verdict::Allowed) {
-        sendStatusFrame(socket, CannotOpen, QByteArray());
+        sendStatusFrame(record, CannotOpen, QByteArray());
         return;
     }
     QFile* file = filetransfer::openForReading(r.path);
     if (!file) {
-        sendStatusFrame(socket, CannotOpen, QByteArray());
+        sendStatusFrame(record, CannotOpen, QByteArray());
         return;
     }
     record->transferFile = file;
-    sendStatusFrame(socket, Ok, QByteArray::number(file->size()));
+    sendStatusFrame(record, Ok, QByteArray::number(file->size()));
 }
 
 void SSLServer::Private::readBlock(ThinclientInfo* record, const QByteArray& payload)
 {
-    QSslSocket* socket = record->socket;
     if (!record->transferFile) {
-        sendStatusFrame(socket, CannotOpen, QByteArray());
+        sendStatusFrame(record, CannotOpen, QByteArray());
         return;
     }
     wire::PayloadReader reader(payload);
@@ -127,7 +124,7 @@ void SSLServer::Private::readBlock(ThinclientInfo* record, const QByteArray& pay
     QByteArray data(wanted, Qt::Uninitialized);
     const qint64 n = wanted > 0 ? record->transferFile->read(data.data(), wanted) : 0;
     QByteArray reply;
-    reply.append(char(7));
+    reply.append(static_cast<char>(msg::number(msg::FileTransferReply)));
     if (n < 0) {
         reply.append(char(1));
         wire::appendU16(reply, 0);
@@ -139,36 +136,33 @@ void SSLServer::Private::readBlock(ThinclientInfo* record, const QByteArray& pay
         wire::appendU16(reply, static_cast<quint16>(n));
         reply.append(data.constData(), static_cast<int>(n));
     }
-    socket->write(reply);
-    socket->flush();
+    writeFrame(record, reply);
 }
 
 void SSLServer::Private::openForWriting(ThinclientInfo* record, quint8 code, const QByteArray& payload)
 {
-    QSslSocket* socket = record->socket;
     if (refuseTransferStart(record, payload))
         return;
     const QString path = pathText(payload, 0);
     if (path.isEmpty()) {
-        sendStatusFrame(socket, EmptyRequest, QByteArray());
+        sendStatusFrame(record, EmptyRequest, QByteArray());
         return;
     }
     const filetransfer::Resolution r = filetransfer::resolveWrite(path, code, transferRules());
     QFile* file =
         r.verdict == filetransfer::Verdict::Allowed ? filetransfer::openForWriting(r.path) : nullptr;
     if (!file) {
-        sendStatusFrame(socket, CannotOpen, QByteArray());
+        sendStatusFrame(record, CannotOpen, QByteArray());
         return;
     }
     record->transferFile = file;
-    sendStatusFrame(socket, Ok, QByteArray());
+    sendStatusFrame(record, Ok, QByteArray());
 }
 
 void SSLServer::Private::writeData(ThinclientInfo* record, const QByteArray& payload)
 {
-    QSslSocket* socket = record->socket;
     if (!record->transferFile) {
-        sendStatusFrame(socket, CannotOpen, QByteArray());
+        sendStatusFrame(record, CannotOpen, QByteArray());
         return;
     }
     const qint64 n = record->transferFile->write(payload);
@@ -176,10 +170,9 @@ void SSLServer::Private::writeData(ThinclientInfo* record, const QByteArray& pay
     // Agents from 8.1 on wait for an acknowledgement of every data message.
     if (record->clientVersionAtLeast(8, 1, 0)) {
         QByteArray ack;
-        ack.append(char(7));
+        ack.append(static_cast<char>(msg::number(msg::FileTransferReply)));
         ack.append(ok ? char(0) : char(1));
         wire::appendU16(ack, ok ? static_cast<quint16>(n) : 0);
-        socket->write(ack);
-        socket->flush();
+        writeFrame(record, ack);
     }
 }

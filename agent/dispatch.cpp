@@ -1,9 +1,12 @@
-// The handling of complete agent messages: identification, configuration reports, lists,
-// status texts and the common steps that follow every message.
+// The handling of complete agent messages: a table of handlers by message type, the guard
+// that keeps everything but the identification from a connection that has not identified
+// itself, and the common steps that follow every message.
 
 #include "agentlists.h"
+#include "agentwriter.h"
 #include "configlib.h"
 #include "legacy.h"
+#include "messages.h"
 #include "rvxdb.h"
 #include "sending.h"
 #include "sslserver_p.h"
@@ -12,18 +15,28 @@
 
 #include <QSslSocket>
 
-#include <cstring>
+#include <array>
+
+using msg::Type;
+
+struct SSLServer::Private::Message
+{
+    AgentConnection* c = nullptr;
+    ThinclientInfo* record = nullptr;
+    bool pending = false;
+    quint8 type = 0;
+    quint8 code = 0;
+    QByteArray frame;
+    QByteArray payload;
+    // Configuration lines the message reported, and the category they replace.
+    QByteArray text;
+    int textCategory = 0;
+    bool identification = false;
+    // The handler closed the connection: nothing more is done.
+    bool stopped = false;
+};
 
 namespace {
-
-// The NUL-terminated text at the start of a payload (the whole payload when it has no NUL).
-QByteArray cText(const QByteArray& payload, int offset = 0)
-{
-    if (offset >= payload.size())
-        return QByteArray();
-    const int nul = payload.indexOf('\0', offset);
-    return payload.mid(offset, (nul < 0 ? payload.size() : nul) - offset);
-}
 
 bool isYes(const QByteArray& value)
 {
@@ -60,15 +73,158 @@ void applyLegacyFields(ThinclientInfo* record, const LegacyReport& report)
 
 } // namespace
 
-bool SSLServer::Private::serialAcceptable(ThinclientInfo* record, bool pending, const QString& serial) const
+// ---- dispatch ------------------------------------------------------------------------------
+
+const std::array<SSLServer::Private::Handler, 128>& SSLServer::Private::handlers()
 {
-    if (!rvxDB::isValidSerial(serial))
+    using P = SSLServer::Private;
+    static const std::array<Handler, 128> table = [] {
+        std::array<Handler, 128> t{};
+        auto set = [&t](Type type, Handler h) { t[msg::number(type)] = h; };
+        for (Type legacy : {Type::TimeZone, Type::Description, Type::ApplicationMode, Type::Hostname,
+                            Type::Network, Type::Peripherals, Type::Firewall, Type::PxeServer})
+            set(legacy, &P::onLegacyReport);
+        set(Type::Identification, &P::onIdentification);
+        set(Type::Status, &P::onStatus);
+        set(Type::FileReadOpen, &P::onFileReadOpen);
+        set(Type::FileTransferEnd, &P::onFileTransferEnd);
+        set(Type::FileReadBlock, &P::onFileReadBlock);
+        set(Type::Disconnect, &P::onDisconnectRequest);
+        set(Type::FileWriteOpen, &P::onFileWriteOpen);
+        set(Type::FileWriteData, &P::onFileWriteData);
+        set(Type::ModeHelp, &P::onModeHelp);
+        for (Type list : {Type::UsbList, Type::ResolutionList, Type::LocaleList, Type::KeyboardOptionList,
+                          Type::SsidList, Type::AudioDeviceList})
+            set(list, &P::onGroupedList);
+        set(Type::Echo, &P::onEcho);
+        set(Type::Configuration, &P::onConfiguration);
+        set(Type::PiConfig, &P::onPiConfig);
+        set(Type::NetworkStatus, &P::onNetworkStatus);
+        return t;
+    }();
+    return table;
+}
+
+void SSLServer::Private::dispatch(AgentConnection* c, ThinclientInfo* record, bool pending,
+                                  const QByteArray& frame)
+{
+    Message m;
+    m.c = c;
+    m.record = record;
+    m.pending = pending;
+    m.type = static_cast<quint8>(frame.at(0)) & 0x7F;
+    m.code = static_cast<quint8>(frame.at(1));
+    m.frame = frame;
+    m.payload = frame.mid(2 + msg::lengthFieldSize(m.type));
+    m.textCategory = m.type;
+
+    QPointer<QSslSocket> socket(c->socket);
+    // Before its identification a connection may send nothing else: its message runs no
+    // handler and the connection closes in the common steps.
+    const Handler handler = handlers()[m.type];
+    if (handler && (!pending || msg::allowedBeforeIdentification(m.type))) {
+        // The answers to list requests say nothing of their sender: the window asks.
+        answering = record;
+        (this->*handler)(m);
+        answering = nullptr;
+    }
+    // A receiver may have removed the device or closed the connection during a signal.
+    if (m.stopped || !socket)
+        return;
+    finishMessage(m);
+}
+
+void SSLServer::Private::finishMessage(Message& m)
+{
+    QPointer<QSslSocket> socket(m.c->socket);
+    ThinclientInfo* record = m.record;
+    const Type type = static_cast<Type>(m.type);
+    if (type != Type::Configuration && type != Type::Status && type != Type::Disconnect)
+        record->skipPolicy = false;
+    if (!m.pending || m.identification)
+        touch(record);
+    if (m.pending) {
+        if (!m.identification || m.c->closing) {
+            closeConnection(m.c);
+            return;
+        }
+        const QString serial = record->serialNumber();
+        if (!rvxDB::isValidSerial(serial)) {
+            // An identification without a usable serial number (codes 0 to 2 carry none).
+            refuseSerial(m, serial);
+            return;
+        }
+        record = identify(m.c);
+        if (!socket || !record)
+            return;
+    } else if (m.c->closing) {
+        return;
+    }
+    if (type != Type::Configuration && !m.text.isEmpty())
+        storeCategoryText(record, m.text, m.textCategory);
+    emit q->updateTreeViewEntry(record, m.pending);
+    if (m.pending && socket && record->pendingFrames) {
+        QList<QByteArray>* frames = record->pendingFrames;
+        record->pendingFrames = nullptr;
+        for (const QByteArray& f : qAsConst(*frames)) {
+            if (!record->socket)
+                break;
+            writeFrame(record, f);
+        }
+        delete frames;
+    }
+}
+
+ThinclientInfo* SSLServer::Private::identify(AgentConnection* c)
+{
+    const DeviceRegistry::Identified result = registry.identify(c->socket);
+    ThinclientInfo* record = result.record;
+    if (!record)
+        return nullptr;
+    c->identified = true;
+    if (QSslSocket* stale = result.staleSocket) {
+        // The device left an earlier connection behind that was never closed; it is
+        // dropped as a connection without a record.
+        if (AgentConnection* old = connections.value(stale)) {
+            old->closing = true;
+            pacer->closed(old);
+        }
+        stale->abort();
+        stale->deleteLater();
+    }
+    closeTransfer(record);
+    if (result.isNew)
+        emit q->addDevToDept(record);
+    if (!record->skipPolicy)
+        emit q->applyPolicy(record);
+    return record;
+}
+
+bool SSLServer::Private::serialAcceptable(Message& m, const QString& serial)
+{
+    if (!rvxDB::isValidSerial(serial)) {
+        refuseSerial(m, serial);
         return false;
+    }
     // An identified connection keeps its serial number: another one would make two records
     // of one device, or one record of two devices.
-    if (!pending && serialKey(serial) != serialKey(record->serialNumber()))
+    if (!m.pending &&
+        DeviceRegistry::serialKey(serial) != DeviceRegistry::serialKey(m.record->serialNumber())) {
+        closeConnection(m.c);
+        m.stopped = true;
         return false;
+    }
     return true;
+}
+
+void SSLServer::Private::refuseSerial(Message& m, const QString& serial)
+{
+    closeConnection(m.c);
+    m.stopped = true;
+    if (refusedSerials.contains(serial))
+        return;
+    refusedSerials.insert(serial);
+    emit q->serialRefused(serial);
 }
 
 void SSLServer::Private::storeCategoryText(ThinclientInfo* record, const QByteArray& text, int category)
@@ -82,21 +238,135 @@ void SSLServer::Private::storeCategoryText(ThinclientInfo* record, const QByteAr
         q->m_db->saveConfig(serial, *merged);
 }
 
-void SSLServer::Private::handleSnapshot(ThinclientInfo* record, const QByteArray& frame)
+// ---- handlers --------------------------------------------------------------------------------
+
+void SSLServer::Private::onLegacyReport(Message& m)
 {
-    const std::optional<QByteArray> text = config_message_parse(frame);
+    const std::optional<LegacyReport> report = legacy_convert(m.type, m.code, m.payload);
+    if (!report)
+        return;
+    applyLegacyFields(m.record, *report);
+    if (report->storeBlock && rvxDB::isValidSerial(m.record->serialNumber()))
+        q->m_db->saveState(m.record->serialNumber(), m.record->block());
+    m.text = report->text;
+    m.textCategory = report->category;
+}
+
+void SSLServer::Private::onIdentification(Message& m)
+{
+    m.identification = true;
+    if (m.code >= 7) {
+        ThinclientInfo probe;
+        probe.loadBlock(m.payload);
+        if (!serialAcceptable(m, probe.serialNumber()))
+            return;
+        m.record->loadBlock(m.payload);
+        q->m_db->saveState(m.record->serialNumber(), m.record->block());
+        return;
+    }
+    if (m.code < 3)
+        return; // identifies the device without changing its block
+    const std::optional<LegacyReport> report = legacy_convert(m.type, m.code, m.payload);
+    if (!report)
+        return;
+    if (!serialAcceptable(m, report->serialNumber.value_or(m.record->serialNumber())))
+        return;
+    applyLegacyFields(m.record, *report);
+    if (report->storeBlock)
+        q->m_db->saveState(m.record->serialNumber(), m.record->block());
+    m.text = report->text;
+    m.textCategory = report->category;
+}
+
+void SSLServer::Private::onStatus(Message& m)
+{
+    const QByteArray message = wire::cText(m.payload);
+    emit q->setStatus(m.record, static_cast<qint8>(m.code), message.constData());
+}
+
+void SSLServer::Private::onFileReadOpen(Message& m)
+{
+    openForReading(m.record, m.payload);
+}
+
+void SSLServer::Private::onFileTransferEnd(Message& m)
+{
+    closeTransfer(m.record);
+}
+
+void SSLServer::Private::onFileReadBlock(Message& m)
+{
+    readBlock(m.record, m.payload);
+}
+
+void SSLServer::Private::onDisconnectRequest(Message& m)
+{
+    closeConnection(m.c);
+}
+
+void SSLServer::Private::onFileWriteOpen(Message& m)
+{
+    openForWriting(m.record, m.code, m.payload);
+}
+
+void SSLServer::Private::onFileWriteData(Message& m)
+{
+    writeData(m.record, m.payload);
+}
+
+void SSLServer::Private::onModeHelp(Message& m)
+{
+    emit q->displayModeHelp(QString::fromLatin1(wire::cText(m.payload)));
+}
+
+void SSLServer::Private::onGroupedList(Message& m)
+{
+    const QMap<QString, QStringList> groups = parseGroupedList(m.code, m.payload);
+    const Type type = static_cast<Type>(m.type);
+    if (type == Type::UsbList || type == Type::SsidList) {
+        QStringList list =
+            groups.value(type == Type::UsbList ? QStringLiteral("usbids") : QStringLiteral("ssids"));
+        if (type == Type::UsbList)
+            emit q->configureUsbRedir(m.record, &list);
+        else
+            emit q->configureSSIDList(&list);
+        return;
+    }
+    // Receivers copy what they need during the call; the lists go afterwards.
+    QMap<QString, QStringList*> map;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        map.insert(it.key(), new QStringList(it.value()));
+    if (type == Type::ResolutionList)
+        emit q->configureResolutions(&map);
+    else if (type == Type::LocaleList)
+        emit q->configureLocale(&map);
+    else if (type == Type::KeyboardOptionList)
+        emit q->configureKeyboardOptions(&map);
+    else if (type == Type::AudioDeviceList)
+        emit q->configureAudioDevs(&map);
+    qDeleteAll(map);
+}
+
+void SSLServer::Private::onEcho(Message& m)
+{
+    writeFrame(m.record, wire::shortFrame(Type::Echo));
+}
+
+void SSLServer::Private::onConfiguration(Message& m)
+{
+    ThinclientInfo* record = m.record;
+    const std::optional<QByteArray> text = config_message_parse(m.frame);
     if (!text) {
         record->skipPolicy = false;
         return;
     }
-    const int category = config_message_category(frame);
+    const int category = config_message_category(m.frame);
     const QString serial = record->serialNumber();
     if (rvxDB::isValidSerial(serial)) {
-        if (category == CATEGORY_ALL) {
+        if (category == CATEGORY_ALL)
             q->m_db->saveConfig(serial, *text);
-        } else {
+        else
             storeCategoryText(record, *text, category);
-        }
     }
     bool changed = false;
     const QByteArray hostname = config_text_get_value("brd_hostname", *text);
@@ -129,246 +399,14 @@ void SSLServer::Private::handleSnapshot(ThinclientInfo* record, const QByteArray
     record->skipPolicy = category == CATEGORY_ALL;
 }
 
-void SSLServer::Private::handleGroupedList(ThinclientInfo* record, quint8 type, quint8 code,
-                                           const QByteArray& payload)
+void SSLServer::Private::onPiConfig(Message& m)
 {
-    const QMap<QString, QStringList> groups = parseGroupedList(code, payload);
-    if (type == 43 || type == 65) {
-        QStringList list = groups.value(type == 43 ? QStringLiteral("usbids") : QStringLiteral("ssids"));
-        if (type == 43)
-            emit q->configureUsbRedir(record, &list);
-        else
-            emit q->configureSSIDList(&list);
-        return;
-    }
-    // Receivers copy what they need during the call; the lists go afterwards.
-    QMap<QString, QStringList*> map;
-    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
-        map.insert(it.key(), new QStringList(it.value()));
-    switch (type) {
-    case 59:
-        emit q->configureResolutions(&map);
-        break;
-    case 61:
-        emit q->configureLocale(&map);
-        break;
-    case 62:
-        emit q->configureKeyboardOptions(&map);
-        break;
-    case 70:
-        emit q->configureAudioDevs(&map);
-        break;
-    default:
-        break;
-    }
-    qDeleteAll(map);
+    emit q->editPiConfig(m.record, QString::fromLatin1(wire::cText(m.payload)));
 }
 
-ThinclientInfo* SSLServer::Private::identify(AgentConnection* c, ThinclientInfo* fresh)
+void SSLServer::Private::onNetworkStatus(Message& m)
 {
-    QSslSocket* socket = c->socket;
-    QSslSocket* oldKey = nullptr;
-    ThinclientInfo* record = q->findBySerial(fresh->serialNumber(), &oldKey);
-    pending.remove(socket);
-    if (record) {
-        // A known device reconnects: its record (row, queued frames, policy flag) stays.
-        if (oldKey && oldKey != socket) {
-            // The device left an earlier connection behind that was never closed; it is
-            // dropped as a connection without a record.
-            online.remove(oldKey);
-            if (AgentConnection* old = connections.value(oldKey))
-                old->closing = true;
-            oldKey->abort();
-            oldKey->deleteLater();
-        }
-        closeTransfer(record);
-        std::memcpy(record->info, fresh->info, ThinclientInfo::InfoSize);
-        record->socket = socket;
-        fresh->socket = nullptr;
-        delete fresh;
-        bySerial.insert(serialKey(record->serialNumber()), record);
-        devices.insert(record, socket);
-        online.insert(socket, record);
-        c->identified = true;
-    } else {
-        record = fresh;
-        devices.insert(record, socket);
-        online.insert(socket, record);
-        bySerial.insert(serialKey(record->serialNumber()), record);
-        c->identified = true;
-        emit q->addDevToDept(record);
-    }
-    if (!record->skipPolicy)
-        emit q->applyPolicy(record);
-    return record;
-}
-
-void SSLServer::Private::dispatch(AgentConnection* c, ThinclientInfo* record, bool pending,
-                                  const QByteArray& frame)
-{
-    QPointer<QSslSocket> socket(c->socket);
-    const quint8 type = static_cast<quint8>(frame.at(0)) & 0x7F;
-    const quint8 code = static_cast<quint8>(frame.at(1));
-    const int headerSize = 2 + wire::lengthFieldSize(type);
-    const QByteArray payload = frame.mid(headerSize);
-
-    QByteArray text; // configuration lines the message reported
-    int textCategory = type;
-    bool hasText = false;
-    bool identification = false;
-
-    switch (type) {
-    case 4:
-    case 6:
-    case 18:
-    case 28:
-    case 29:
-    case 34:
-    case 36:
-    case 37:
-        if (pending)
-            break; // not an identification: the connection closes below
-        if (const std::optional<LegacyReport> report = legacy_convert(type, code, payload)) {
-            applyLegacyFields(record, *report);
-            if (report->storeBlock && rvxDB::isValidSerial(record->serialNumber()))
-                q->m_db->saveState(record->serialNumber(), record->block());
-            text = report->text;
-            textCategory = report->category;
-            hasText = !text.isEmpty();
-        }
-        break;
-    case 5:
-        identification = true;
-        if (code >= 7) {
-            ThinclientInfo probe;
-            probe.loadBlock(payload);
-            if (!serialAcceptable(record, pending, probe.serialNumber())) {
-                closeConnection(c);
-                return;
-            }
-            record->loadBlock(payload);
-            q->m_db->saveState(record->serialNumber(), record->block());
-        } else if (code >= 3) {
-            const std::optional<LegacyReport> report = legacy_convert(type, code, payload);
-            if (report) {
-                const QString serial = report->serialNumber.value_or(record->serialNumber());
-                if (!serialAcceptable(record, pending, serial)) {
-                    closeConnection(c);
-                    return;
-                }
-                applyLegacyFields(record, *report);
-                if (report->storeBlock)
-                    q->m_db->saveState(record->serialNumber(), record->block());
-                text = report->text;
-                textCategory = report->category;
-                hasText = !text.isEmpty();
-            }
-        }
-        break;
-    case 7:
-        if (!pending) {
-            const QByteArray message = cText(payload);
-            emit q->setStatus(record, static_cast<qint8>(code), message.constData());
-        }
-        break;
-    case 9:
-        if (!pending)
-            openForReading(record, payload);
-        break;
-    case 10:
-        closeTransfer(record);
-        break;
-    case 11:
-        if (!pending)
-            readBlock(record, payload);
-        break;
-    case 17:
-        closeConnection(c);
-        break;
-    case 22:
-        if (!pending)
-            openForWriting(record, code, payload);
-        break;
-    case 23:
-        if (!pending)
-            writeData(record, payload);
-        break;
-    case 33:
-        if (!pending)
-            emit q->displayModeHelp(QString::fromLatin1(cText(payload)));
-        break;
-    case 43:
-    case 59:
-    case 61:
-    case 62:
-    case 65:
-    case 70:
-        if (!pending)
-            handleGroupedList(record, type, code, payload);
-        break;
-    case 49:
-        if (socket) {
-            socket->write(wire::shortFrame(49));
-            socket->flush();
-        }
-        break;
-    case 55:
-        if (!pending)
-            handleSnapshot(record, frame);
-        break;
-    case 68:
-        if (!pending)
-            emit q->editPiConfig(record, QString::fromLatin1(cText(payload)));
-        break;
-    case 71:
-        if (!pending) {
-            const NetworkStatus s = parseNetworkStatus(code, payload);
-            emit q->updateNetworkInfo(s.dns1, s.dns2, s.dsPath, s.wiredMAC, s.wiredIP, s.wiredNetmask,
-                                      s.wiredGateway, s.wirelessMAC, s.wirelessIP, s.wirelessNetmask,
-                                      s.wirelessGateway);
-        }
-        break;
-    default:
-        break; // read whole, no effect beyond the common steps
-    }
-
-    // A receiver may have removed the device or closed the connection during a signal.
-    if (!socket)
-        return;
-
-    // Common steps after every message.
-    if (type != 55 && type != 7 && type != 17)
-        record->skipPolicy = false;
-    if (!pending || identification)
-        touch(record);
-    if (pending) {
-        if (!identification || c->closing) {
-            closeConnection(c);
-            return;
-        }
-        if (!rvxDB::isValidSerial(record->serialNumber())) {
-            // An identification without a usable serial number (codes 0 to 2 carry none).
-            closeConnection(c);
-            return;
-        }
-        record = identify(c, record);
-        if (!socket)
-            return;
-    } else if (c->closing) {
-        return;
-    }
-    if (type != 55 && hasText)
-        storeCategoryText(record, text, textCategory);
-    emit q->updateTreeViewEntry(record, pending);
-    if (pending && socket && record->pendingFrames) {
-        QList<QByteArray>* frames = record->pendingFrames;
-        record->pendingFrames = nullptr;
-        for (const QByteArray& f : qAsConst(*frames)) {
-            if (!record->socket)
-                break;
-            record->socket->write(f);
-            record->socket->flush();
-        }
-        delete frames;
-    }
+    const NetworkStatus s = parseNetworkStatus(m.code, m.payload);
+    emit q->updateNetworkInfo(s.dns1, s.dns2, s.dsPath, s.wiredMAC, s.wiredIP, s.wiredNetmask, s.wiredGateway,
+                              s.wirelessMAC, s.wirelessIP, s.wirelessNetmask, s.wirelessGateway);
 }

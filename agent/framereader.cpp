@@ -1,5 +1,6 @@
 #include "framereader.h"
 
+#include "messages.h"
 #include "wire.h"
 
 #include <QIODevice>
@@ -36,7 +37,7 @@ FrameReader::Result FrameReader::step(QIODevice* device, bool oldAgent)
         const quint8 type = static_cast<quint8>(byte) & 0x7F;
         if (type == 0)
             return Result::KeepAlive;
-        if (type > 71)
+        if (!msg::isValidType(type))
             return Result::Error;
         m_type = type;
         m_typeRead = true;

@@ -3,7 +3,8 @@
 // The per-connection message reader: turns the bytes an agent sends into frames.
 //
 // Frame: type (top bit ignored), code, big-endian length (4 bytes for types 24 and 38,
-// 2 otherwise), payload. A lone type byte 0 is a keep-alive. Valid types are 1 to 71.
+// 2 otherwise), payload. A lone type byte 0 is a keep-alive. Valid types are those of the
+// message list (1 to 71).
 // The reader keeps its state between calls, so a frame may arrive in any number of pieces;
 // each call to step() consumes at most one frame.
 

@@ -52,10 +52,7 @@ QByteArray greeting(const QByteArray& identifier, const QByteArray& proof)
 
 std::optional<QByteArray> checkGreeting(const QByteArray& received)
 {
-    QByteArray text = received.left(GreetingSize);
-    const int nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
+    const QByteArray text = wire::cText(received.left(GreetingSize));
     // Exactly one "::" separator, empty parts kept.
     const int sep = text.indexOf("::");
     if (sep < 0 || text.indexOf("::", sep + 2) >= 0)

@@ -1,25 +1,48 @@
 #include "sending.h"
 
+#include "agentwriter.h"
 #include "configlib.h"
 #include "thinclientinfo.h"
 #include "wire.h"
 
+#include <QFile>
 #include <QSslSocket>
+
+using msg::Type;
 
 bool writeFrame(ThinclientInfo* record, const QByteArray& frame)
 {
     if (!record || !record->socket)
         return false;
     // A connection that has gone away fails silently; its disconnection handling cleans up.
-    record->socket->write(frame);
-    record->socket->flush();
+    AgentWriter::of(record->socket)->send(frame);
+    return true;
+}
+
+bool writeFrameWithFile(ThinclientInfo* record, const QByteArray& head, const QString& path, qint64 offset,
+                        qint64 length, std::shared_ptr<void> keepAlive)
+{
+    if (!record || !record->socket)
+        return false;
+    AgentWriter* writer = AgentWriter::of(record->socket);
+    // The body is checked before the head goes: a head without its body would leave the
+    // agent waiting for bytes that never come.
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly) || probe.size() < offset + length)
+        return false;
+    probe.close();
+    writer->send(head);
+    if (!writer->sendFile(path, offset, length, std::move(keepAlive))) {
+        record->socket->abort(); // the head promised a body
+        return false;
+    }
     return true;
 }
 
 QByteArray statusFrame(quint8 status, const QByteArray& text)
 {
     QByteArray out;
-    out.append(char(7));
+    out.append(static_cast<char>(msg::number(Type::Status)));
     out.append(static_cast<char>(status));
     if (text.isEmpty()) {
         wire::appendU16(out, 0);
@@ -30,12 +53,9 @@ QByteArray statusFrame(quint8 status, const QByteArray& text)
     return out;
 }
 
-void sendStatusFrame(QSslSocket* socket, quint8 status, const QByteArray& text)
+void sendStatusFrame(ThinclientInfo* record, quint8 status, const QByteArray& text)
 {
-    if (!socket)
-        return;
-    socket->write(statusFrame(status, text));
-    socket->flush();
+    writeFrame(record, statusFrame(status, text));
 }
 
 QByteArray configurationFrame(const ThinclientInfo* record, const QByteArray& text, int category)
@@ -55,7 +75,7 @@ QByteArray configurationFrame(const ThinclientInfo* record, const QByteArray& te
         return QByteArray();
     QByteArray out;
     out.reserve(5 + data.size());
-    out.append(char(55));
+    out.append(static_cast<char>(msg::number(Type::Configuration)));
     out.append(compressed ? char(1) : char(0));
     wire::appendU16(out, static_cast<quint16>(data.size() + 1));
     out.append(static_cast<char>(category));
@@ -73,6 +93,11 @@ bool sendConfiguration(ThinclientInfo* record, const QByteArray& text, int categ
     return writeFrame(record, frame);
 }
 
+bool sendConfiguration(ThinclientInfo* record, const QByteArray& text, msg::Type type)
+{
+    return sendConfiguration(record, text, msg::category(type));
+}
+
 void queueFrame(ThinclientInfo* record, const QByteArray& frame)
 {
     if (!record || frame.isEmpty())
@@ -84,15 +109,15 @@ void queueFrame(ThinclientInfo* record, const QByteArray& frame)
 
 QByteArray modeHelpRequest(int protocol)
 {
-    return wire::frame(33, 0, QByteArray(1, static_cast<char>(protocol)));
+    return wire::frame(Type::ModeHelp, 0, QByteArray(1, static_cast<char>(protocol)));
 }
 
 QByteArray networkInfoRequest(quint8 version)
 {
-    return wire::frame(71, version, QByteArray());
+    return wire::frame(Type::NetworkStatus, version, QByteArray());
 }
 
 QByteArray audioDevicesRequest(bool forAlsa)
 {
-    return wire::frame(70, 0, QByteArray(1, forAlsa ? char(1) : char(0)));
+    return wire::frame(Type::AudioDeviceList, 0, QByteArray(1, forAlsa ? char(1) : char(0)));
 }

@@ -16,9 +16,11 @@ class ThinclientInfo;
 class rvxDB;
 
 // The server side of the agent protocol: a TLS listener, the registry of device records
-// (pending and identified), the per-connection message reader and dispatch, the agent file
-// transfer, and the periodic check that closes silent connections. Everything runs on the
-// GUI thread; the window hears about devices through the signals below (direct connections).
+// (pending and identified, DeviceRegistry), the pacing of connections (ConnectionPacer), the
+// per-connection message reader and dispatch, one writer per connection (AgentWriter), the
+// agent file transfer, and the periodic check that closes silent connections. Everything
+// runs on the GUI thread; the window hears about devices through the signals below (direct
+// connections).
 class SSLServer : public QTcpServer
 {
     Q_OBJECT
@@ -42,6 +44,9 @@ public:
     QList<ThinclientInfo*> devices() const;
     int pendingCount() const;
     int deviceCount() const;
+    // The device whose message the server is handling: valid inside the signals a message
+    // causes (the list answers carry no device of their own), null otherwise.
+    ThinclientInfo* answeringDevice() const;
 
     // Folders the administrator picked in a command during this run: agents may read files
     // below a read folder, and write files below a write folder (file transfer code non-zero).
@@ -82,6 +87,10 @@ signals:
     void updateTreeViewEntry(ThinclientInfo* tci, bool isNewClient);
     void setStatus(ThinclientInfo* tci, qint8 code, const char* message);
     void applyPolicy(ThinclientInfo* tci);
+    // A device identified itself with a serial number that cannot name its files (empty,
+    // or holding characters a file name must not have); its connection is closed. Emitted
+    // once per serial number and run.
+    void serialRefused(const QString& serial);
     void updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC, QString wiredIP,
                            QString wiredNetmask, QString wiredGateway, QString wirelessMAC,
                            QString wirelessIP, QString wirelessNetmask, QString wirelessGateway);

@@ -1,6 +1,7 @@
 #include "thinclientinfo.h"
 
 #include "versions.h"
+#include "wire.h"
 
 #include <QFile>
 #include <QSslSocket>
@@ -140,10 +141,7 @@ void ThinclientInfo::setVersionNotifier(VersionNotifier notifier)
 
 QString ThinclientInfo::text(int offset, int size) const
 {
-    const char* start = reinterpret_cast<const char*>(info + offset);
-    const void* nul = std::memchr(start, 0, static_cast<size_t>(size));
-    const int length = nul ? static_cast<int>(static_cast<const char*>(nul) - start) : size;
-    return QString::fromLatin1(start, length);
+    return QString::fromLatin1(wire::cText(reinterpret_cast<const char*>(info + offset), size));
 }
 
 void ThinclientInfo::setText(int offset, int size, const QString& value)

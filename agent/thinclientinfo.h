@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deviceblock.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -20,44 +22,44 @@ class ThinclientInfo : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int InfoSize = 512;
+    static constexpr int InfoSize = deviceblock::Size;
 
-    // Byte offsets and sizes of the fields of the information block.
+    // Byte offsets and sizes of the fields of the information block (deviceblock.h).
     enum Field : int
     {
-        FirmwareTypeOffset = 0,
-        BootModeOffset = 1,
-        IpAddressOffset = 8,
-        HostnameOffset = 12,
-        HostnameSize = 40,
-        MacAddressOffset = 52,
-        MacAddressSize = 18,
-        FirmwareVersionOffset = 70,
-        FirmwareVersionSize = 9,
-        KernelVersionOffset = 79,
-        KernelVersionSize = 32,
-        TfmVersionOffset = 111,
-        TfmVersionSize = 32,
-        ClientVersionOffset = 143,
-        ClientVersionSize = 9,
-        SerialNumberOffset = 152,
-        SerialNumberSize = 37,
-        PxeServerEnabledOffset = 189,
-        PrintServerEnabledOffset = 190,
-        ProtocolTypeOffset = 191,
-        ResetsToCustomOffset = 192,
-        BasedOnOffset = 193,
-        BasedOnSize = 31,
-        BeaconEnabledOffset = 224,
-        DebianArchOffset = 225,
-        DebianArchSize = 9,
-        DebianVersionOffset = 234,
-        DebianVersionSize = 6,
-        NetmaskOffset = 240,
-        HwNameOffset = 256,
-        HwNameSize = 48,
-        DescriptionOffset = 304,
-        DescriptionSize = 64,
+        FirmwareTypeOffset = deviceblock::FirmwareTypeOffset,
+        BootModeOffset = deviceblock::BootModeOffset,
+        IpAddressOffset = deviceblock::IpAddressOffset,
+        HostnameOffset = deviceblock::HostnameOffset,
+        HostnameSize = deviceblock::HostnameSize,
+        MacAddressOffset = deviceblock::MacAddressOffset,
+        MacAddressSize = deviceblock::MacAddressSize,
+        FirmwareVersionOffset = deviceblock::FirmwareVersionOffset,
+        FirmwareVersionSize = deviceblock::FirmwareVersionSize,
+        KernelVersionOffset = deviceblock::KernelVersionOffset,
+        KernelVersionSize = deviceblock::KernelVersionSize,
+        TfmVersionOffset = deviceblock::TfmVersionOffset,
+        TfmVersionSize = deviceblock::TfmVersionSize,
+        ClientVersionOffset = deviceblock::ClientVersionOffset,
+        ClientVersionSize = deviceblock::ClientVersionSize,
+        SerialNumberOffset = deviceblock::SerialNumberOffset,
+        SerialNumberSize = deviceblock::SerialNumberSize,
+        PxeServerEnabledOffset = deviceblock::PxeServerEnabledOffset,
+        PrintServerEnabledOffset = deviceblock::PrintServerEnabledOffset,
+        ProtocolTypeOffset = deviceblock::ProtocolTypeOffset,
+        ResetsToCustomOffset = deviceblock::ResetsToCustomOffset,
+        BasedOnOffset = deviceblock::BasedOnOffset,
+        BasedOnSize = deviceblock::BasedOnSize,
+        BeaconEnabledOffset = deviceblock::BeaconEnabledOffset,
+        DebianArchOffset = deviceblock::DebianArchOffset,
+        DebianArchSize = deviceblock::DebianArchSize,
+        DebianVersionOffset = deviceblock::DebianVersionOffset,
+        DebianVersionSize = deviceblock::DebianVersionSize,
+        NetmaskOffset = deviceblock::NetmaskOffset,
+        HwNameOffset = deviceblock::HwNameOffset,
+        HwNameSize = deviceblock::HwNameSize,
+        DescriptionOffset = deviceblock::DescriptionOffset,
+        DescriptionSize = deviceblock::DescriptionSize,
     };
 
     enum BootMode : quint8

@@ -1,8 +1,10 @@
 #include "categories.h"
 #include "configlib.h"
+#include "messages.h"
 
 #include <QRandomGenerator>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,104 +19,89 @@
 
 namespace {
 
-// The category table: slot id = category id = the agent message type that carries the
-// group. Each pattern is a POSIX extended regular expression anchored at the start of a line
-// and ending at the key's "=". Empty slots are null.
-const char* const kPatterns[CATEGORY_SLOTS] = {
-    nullptr, // 0
-    nullptr, // 1
-    nullptr, // 2
-    "^(rvx_date_(month|day|year)|upgrade_in_progress|(rem|loc)_(uimage|rfs|upgrfs)_filename)=",
-    "^(index_timezone|timezone|time_server|locale)=",
-    nullptr, // 5
-    "^description=",
-    nullptr, // 7
-    nullptr, // 8
-    nullptr, // 9
-    nullptr, // 10
-    nullptr, // 11
-    "^rvx_date_(month|date|year)=",
-    nullptr, // 13
-    nullptr, // 14
-    nullptr, // 15
-    nullptr, // 16
-    nullptr, // 17
-    "^(connection_type|(hdx|ssh|rdp|vnc|x11|netop|spice|web|nx|telnet|tn3270|vmview|perf|userdef|dsi|mplayer|"
-    "tn5250|desktop|vidcon|ras)_(color_depth|(graphics|audio)_quality|redirect_(audio|video|mic|usb|serial)|"
-    "latency|security|window_size|subtype|com_port|window_percent|auto_reconnect|kiosk_mode_enabled|usb_("
-    "redirections|redir_denied)|autologin_(enabled|userid|password|domain)|server|cmdline_args|proxy|idle_"
-    "timeout)|ds_output[1-3]_(enabled|action|duration|url|source|source_index|refresh|resync|mute)|(ftp|http|"
-    "https)_proxy)=",
-    nullptr, // 19
-    nullptr, // 20
-    nullptr, // 21
-    nullptr, // 22
-    nullptr, // 23
-    nullptr, // 24
-    nullptr, // 25
-    "^rvx_date_(month|date|year)=",
-    nullptr, // 27
-    "^brd_hostname=",
-    "^((nic|nic_wireless)_(enabled|wol_enabled|dhcp_enabled|ip|netmask|gateway|ssid|security|password|radius_"
-    "("
-    "username|privkey|pubkey|cacert))|dns[1-2]|dspath|brd_hostname)=",
-    "^(rvx_server_(mode|defined|hostname|port)|rvx_discovery_mode|rvx_retry_interval)=",
-    "^log_level=",
-    nullptr, // 32
-    nullptr, // 33
-    "^(kbd_(model|layout|variant|optgrp|option|citrix_layout)(=|_index=)|(num_lock_enabled|audio_(volume|"
-    "port_"
-    "type|scheme|input_dev|output_dev)|mouse_(sensitivity|is_righthanded)|on_screen_kbd_enabled)=)",
-    "^zylconfig_password=",
-    "^firewall_enabled=",
-    "^pxe_server_(enabled|pxe_only|range_low|range_high|subnet|netmask|mode)=",
-    nullptr, // 38
-    nullptr, // 39
-    nullptr, // 40
-    "^powersave=",
-    "^tsg_(enabled|hostname|userid|password)=",
-    "^live_usb_device=",
-    "^(usb_redir_dev[0-9]+|(hdx|rdp|spice|vmview|ras)_usb_(redirections|redir_denied))=",
-    "^ds_output[1-3]_(source|source_index)=",
-    nullptr, // 46
-    nullptr, // 47
-    nullptr, // 48
-    nullptr, // 49
-    nullptr, // 50
-    "^(video_(mode|screensaver_timeout|output[1-4]_(connector|position|referent|orientation|mode_(set|number)"
-    "|"
-    "resolution|primary))|ds_output[1-4]_(duration|source|refresh|resync|mute))=",
-    "^iot_(gw_enabled|server)=",
-    nullptr, // 53
-    "^mrl_profile_filename=",
-    nullptr, // 55: every category 0 to 71
-    "^rrsh_enabled=",
-    nullptr, // 57
-    nullptr, // 58
-    nullptr, // 59
-    nullptr, // 60
-    nullptr, // 61
-    nullptr, // 62
-    nullptr, // 63
-    "^x11vnc_(enabled|password)=",
-    nullptr, // 65
-    "^shadower_(hostname|port|view_only)=",
-    "^rvx_beacon_enabled=",
-    nullptr,                                                    // 68
-    nullptr,                                                    // 69
-    nullptr,                                                    // 70
-    nullptr,                                                    // 71
-    "^((nic|nic_wireless)_(ip|netmask|gateway)|brd_hostname)=", // 72: identity lines
+// The category table: category id = the agent message type that carries the group (the
+// message list names them). Each pattern is a POSIX extended regular expression anchored at
+// the start of a line and ending at the key's "=". Slots not listed are empty; 55 has no
+// pattern (it means every category 0 to 71) and 72 holds the identity lines.
+struct CategoryPattern
+{
+    int id;
+    const char* pattern;
+};
+const CategoryPattern kCategoryPatterns[] = {
+    {msg::category(msg::Type::FirmwareUpgrade),
+     "^(rvx_date_(month|day|year)|upgrade_in_progress|(rem|loc)_(uimage|rfs|upgrfs)_filename)="},
+    {msg::category(msg::Type::TimeZone), "^(index_timezone|timezone|time_server|locale)="},
+    {msg::category(msg::Type::Description), "^description="},
+    {msg::category(msg::Type::AgentUpgrade), "^rvx_date_(month|date|year)="},
+    {msg::category(msg::Type::ApplicationMode),
+     "^(connection_type|(hdx|ssh|rdp|vnc|x11|netop|spice|web|nx|telnet|tn3270|vmview|perf|userdef|"
+     "dsi|mplayer|tn5250|desktop|vidcon|ras)_(color_depth|(graphics|audio)_quality|redirect_(audio"
+     "|video|mic|usb|serial)|latency|security|window_size|subtype|com_port|window_percent|auto_rec"
+     "onnect|kiosk_mode_enabled|usb_(redirections|redir_denied)|autologin_(enabled|userid|password"
+     "|domain)|server|cmdline_args|proxy|idle_timeout)|ds_output[1-3]_(enabled|action|duration|url"
+     "|source|source_index|refresh|resync|mute)|(ftp|http|https)_proxy)="},
+    {msg::category(msg::Type::HotfixInstall), "^rvx_date_(month|date|year)="},
+    {msg::category(msg::Type::Hostname), "^brd_hostname="},
+    {msg::category(msg::Type::Network),
+     "^((nic|nic_wireless)_(enabled|wol_enabled|dhcp_enabled|ip|netmask|gateway|ssid|security|pass"
+     "word|radius_(username|privkey|pubkey|cacert))|dns[1-2]|dspath|brd_hostname)="},
+    {msg::category(msg::Type::DiscoveryMethod),
+     "^(rvx_server_(mode|defined|hostname|port)|rvx_discovery_mode|rvx_retry_interval)="},
+    {msg::category(msg::Type::LogLevel), "^log_level="},
+    {msg::category(msg::Type::Peripherals),
+     "^(kbd_(model|layout|variant|optgrp|option|citrix_layout)(=|_index=)|(num_lock_enabled|audio_"
+     "(volume|port_type|scheme|input_dev|output_dev)|mouse_(sensitivity|is_righthanded)|on_screen_"
+     "kbd_enabled)=)"},
+    {msg::category(msg::Type::RestrictedPassword), "^zylconfig_password="},
+    {msg::category(msg::Type::Firewall), "^firewall_enabled="},
+    {msg::category(msg::Type::PxeServer),
+     "^pxe_server_(enabled|pxe_only|range_low|range_high|subnet|netmask|mode)="},
+    {msg::category(msg::Type::PowerSave), "^powersave="},
+    {msg::category(msg::Type::Gateway), "^tsg_(enabled|hostname|userid|password)="},
+    {msg::category(msg::Type::UsbList), "^live_usb_device="},
+    {msg::category(msg::Type::UsbRedirection),
+     "^(usb_redir_dev[0-9]+|(hdx|rdp|spice|vmview|ras)_usb_(redirections|redir_denied))="},
+    {msg::category(msg::Type::SignageSync), "^ds_output[1-3]_(source|source_index)="},
+    {msg::category(msg::Type::Displays),
+     "^(video_(mode|screensaver_timeout|output[1-4]_(connector|position|referent|orientation|mode_"
+     "(set|number)|resolution|primary))|ds_output[1-4]_(duration|source|refresh|resync|mute))="},
+    {msg::category(msg::Type::Iot), "^iot_(gw_enabled|server)="},
+    {msg::category(msg::Type::ProfileFilename), "^mrl_profile_filename="},
+    {msg::category(msg::Type::RemoteTriggering), "^rrsh_enabled="},
+    {msg::category(msg::Type::VncServer), "^x11vnc_(enabled|password)="},
+    {msg::category(msg::Type::Shadowing), "^shadower_(hostname|port|view_only)="},
+    {msg::category(msg::Type::Beacon), "^rvx_beacon_enabled="},
+    {CATEGORY_IDENTITY, "^((nic|nic_wireless)_(ip|netmask|gateway)|brd_hostname)="},
 };
 
+// The patterns by slot, built once from the list above.
+const std::array<const char*, CATEGORY_SLOTS>& patternSlots()
+{
+    static const std::array<const char*, CATEGORY_SLOTS> slots = [] {
+        std::array<const char*, CATEGORY_SLOTS> built{};
+        for (const CategoryPattern& entry : kCategoryPatterns)
+            built[static_cast<size_t>(entry.id)] = entry.pattern;
+        return built;
+    }();
+    return slots;
+}
+
 const NamedCategory kNamedCategories[NAMED_CATEGORY_COUNT] = {
-    {"Application Mode", 18},  {"Displays", 51},
-    {"Localization", 4},       {"Log Level", 31},
-    {"Network", 29},           {"Peripherals", 34},
-    {"Powersave", 41},         {"PXE Server", 37},
-    {"Remote Triggering", 56}, {"Restricted Feature Password", 35},
-    {"Session Shadowing", 66}, {"RVX Beacon", 67},
-    {"RVX Discovery", 30},     {"VNC Server", 64},
+    {"Application Mode", msg::category(msg::Type::ApplicationMode)},
+    {"Displays", msg::category(msg::Type::Displays)},
+    {"Localization", msg::category(msg::Type::TimeZone)},
+    {"Log Level", msg::category(msg::Type::LogLevel)},
+    {"Network", msg::category(msg::Type::Network)},
+    {"Peripherals", msg::category(msg::Type::Peripherals)},
+    {"Powersave", msg::category(msg::Type::PowerSave)},
+    {"PXE Server", msg::category(msg::Type::PxeServer)},
+    {"Remote Triggering", msg::category(msg::Type::RemoteTriggering)},
+    {"Restricted Feature Password", msg::category(msg::Type::RestrictedPassword)},
+    {"Session Shadowing", msg::category(msg::Type::Shadowing)},
+    {"RVX Beacon", msg::category(msg::Type::Beacon)},
+    {"RVX Discovery", msg::category(msg::Type::DiscoveryMethod)},
+    {"VNC Server", msg::category(msg::Type::VncServer)},
 };
 
 using CharSet = std::bitset<256>;
@@ -385,16 +372,18 @@ const configcat::Decision kNoMatch;
 void compileAll(Table& t)
 {
     t.compiled = true;
+    const auto& patterns = patternSlots();
     for (int id = 0; id < CATEGORY_SLOTS; ++id) {
-        if (!kPatterns[id])
+        const char* pattern = patterns[static_cast<size_t>(id)];
+        if (!pattern)
             continue;
 #if RVX_POSIX_REGEX
-        t.slots[id].filled = regcomp(&t.slots[id].regex, kPatterns[id], REG_EXTENDED | REG_NOSUB) == 0;
+        t.slots[id].filled = regcomp(&t.slots[id].regex, pattern, REG_EXTENDED | REG_NOSUB) == 0;
 #else
-        t.slots[id].regex = QRegularExpression(QString::fromLatin1(kPatterns[id]));
+        t.slots[id].regex = QRegularExpression(QString::fromLatin1(pattern));
         t.slots[id].filled = t.slots[id].regex.isValid();
 #endif
-        t.slots[id].leading = leadingCharsOfPattern(kPatterns[id]);
+        t.slots[id].leading = leadingCharsOfPattern(pattern);
     }
 }
 
@@ -539,7 +528,7 @@ QByteArray config_category_pattern(int id)
 {
     if (!configcat::slotFilled(id))
         return QByteArray();
-    return QByteArray(kPatterns[id]);
+    return QByteArray(patternSlots()[static_cast<size_t>(id)]);
 }
 
 const NamedCategory* config_named_categories()

@@ -30,7 +30,7 @@ QByteArray line(const char* key, const QByteArray& value)
     return QByteArray(key) + '=' + value + '\n';
 }
 
-QByteArray oneByteFrame(quint8 type, bool value)
+QByteArray oneByteFrame(msg::Type type, bool value)
 {
     return wire::frame(type, 0, QByteArray(1, value ? char(1) : char(0)));
 }
@@ -228,37 +228,38 @@ bool isLatin1(const QString& text)
 
 QByteArray refreshFrame()
 {
-    return wire::shortFrame(5);
+    return wire::shortFrame(msg::Refresh);
 }
 
 QByteArray resetToDefaultsFrame()
 {
-    return wire::shortFrame(27);
+    return wire::shortFrame(msg::Type::ResetToDefaults);
 }
 
 QByteArray restartModeFrame()
 {
-    return wire::shortFrame(69);
+    return wire::shortFrame(msg::Type::RestartMode);
 }
 
 QByteArray rebootFrame(bool powerOff)
 {
-    return wire::shortFrame(powerOff ? 63 : 1);
+    return wire::shortFrame(powerOff ? msg::Type::PowerOff : msg::Type::Reboot);
 }
 
 QByteArray maintenanceFrame(Maintenance op)
 {
-    return wire::shortFrame(op == Maintenance::Enter ? 13 : 50);
+    return wire::shortFrame(op == Maintenance::Enter ? msg::Type::EnterMaintenance
+                                                     : msg::Type::ExitMaintenance);
 }
 
 QByteArray resetStateFrame(bool factoryDefaults)
 {
-    return oneByteFrame(57, factoryDefaults);
+    return oneByteFrame(msg::Type::ResetState, factoryDefaults);
 }
 
 QByteArray logLevelFrame(bool debug)
 {
-    return oneByteFrame(31, debug);
+    return oneByteFrame(msg::Type::LogLevel, debug);
 }
 
 QByteArray logLevelText(bool debug)
@@ -268,7 +269,7 @@ QByteArray logLevelText(bool debug)
 
 QByteArray powersaveFrame(bool enabled)
 {
-    return oneByteFrame(41, enabled);
+    return oneByteFrame(msg::Type::PowerSave, enabled);
 }
 
 QByteArray powersaveText(bool enabled)
@@ -278,7 +279,7 @@ QByteArray powersaveText(bool enabled)
 
 QByteArray hostnameFrame(const QString& name)
 {
-    return wire::frame(28, 0, lp(name));
+    return wire::frame(msg::Type::Hostname, 0, lp(name));
 }
 
 QByteArray hostnameText(const QString& name)
@@ -288,7 +289,7 @@ QByteArray hostnameText(const QString& name)
 
 QByteArray descriptionFrame(const QString& text)
 {
-    return wire::frame(6, 0, lp(text));
+    return wire::frame(msg::Type::Description, 0, lp(text));
 }
 
 QByteArray descriptionText(const QString& text)
@@ -303,7 +304,7 @@ QByteArray restrictedPasswordDigest(const QString& password)
 
 QByteArray restrictedPasswordFrame(const QByteArray& digest)
 {
-    return wire::frame(35, 0, wire::lpString(digest));
+    return wire::frame(msg::Type::RestrictedPassword, 0, wire::lpString(digest));
 }
 
 QByteArray restrictedPasswordText(const QByteArray& digest)
@@ -369,7 +370,7 @@ QByteArray pxeLegacyFrame(const PxeSettings& pxe, bool powersave)
         payload += lp(pxe.rangeLow) + lp(pxe.rangeHigh) + lp(pxe.subnet) + lp(pxe.netmask);
         payload.append(pxe.diskless ? char(0) : char(1));
     }
-    return wire::frame(37, 2, payload);
+    return wire::frame(msg::Type::PxeServer, 2, payload);
 }
 
 int discoveryMode(const QByteArray& discoveryModeName, const QByteArray& serverMode)
@@ -412,7 +413,7 @@ QByteArray discoveryLegacyFrame(const DiscoverySettings& settings)
     bool ok = false;
     const uint interval = settings.retryInterval.trimmed().toUInt(&ok, 10);
     wire::appendU16(payload, static_cast<quint16>(ok ? qMin(interval, 0xFFFFu) : 3u));
-    return wire::frame(30, 1, payload);
+    return wire::frame(msg::Type::DiscoveryMethod, 1, payload);
 }
 
 namespace {
@@ -512,37 +513,37 @@ QByteArray usbRedirectionLegacyFrame(const QStringList& redirected)
     wire::appendU16(payload, static_cast<quint16>(redirected.size()));
     for (const QString& id : redirected)
         payload += lp(id);
-    return wire::frame(44, 0, payload);
+    return wire::frame(msg::Type::UsbRedirection, 0, payload);
 }
 
 QByteArray usbListRequest()
 {
-    return wire::shortFrame(43);
+    return wire::shortFrame(msg::Type::UsbList);
 }
 
 QByteArray ssidListRequest()
 {
-    return wire::shortFrame(65);
+    return wire::shortFrame(msg::Type::SsidList);
 }
 
 QByteArray resolutionListRequest()
 {
-    return wire::shortFrame(59);
+    return wire::shortFrame(msg::Type::ResolutionList);
 }
 
 QByteArray localeListRequest()
 {
-    return wire::shortFrame(61);
+    return wire::shortFrame(msg::Type::LocaleList);
 }
 
 QByteArray keyboardOptionRequest()
 {
-    return wire::shortFrame(62);
+    return wire::shortFrame(msg::Type::KeyboardOptionList);
 }
 
 QByteArray piConfigRequest()
 {
-    return wire::shortFrame(68);
+    return wire::shortFrame(msg::Type::PiConfig);
 }
 
 // ---- external programs ---------------------------------------------------------------------------
@@ -567,37 +568,38 @@ std::optional<QString> sendCommandSentence(const QByteArray& frame, const QStrin
     const int headerSize = 2 + wire::lengthFieldSize(static_cast<quint8>(type));
     const QByteArray payload = frame.mid(headerSize);
     const bool firstByteSet = !payload.isEmpty() && payload.at(0) != 0;
-    switch (type) {
-    case 5:
-    case 18:
-    case 33:
-    case 42:
-    case 43:
-    case 48:
-    case 68:
+    using msg::Type;
+    switch (static_cast<Type>(type)) {
+    case Type::Identification:
+    case Type::ApplicationMode:
+    case Type::ModeHelp:
+    case Type::Gateway:
+    case Type::UsbList:
+    case Type::BlockDeviceList:
+    case Type::PiConfig:
         return std::nullopt;
-    case 4:
+    case Type::TimeZone:
         return QStringLiteral("set time zone and language on ") + serial;
-    case 21:
+    case Type::LogRetrieval:
         return QStringLiteral("retrieved log files from ") + serial;
-    case 27:
+    case Type::ResetToDefaults:
         return QStringLiteral("reset configuration on ") + serial;
-    case 28: {
+    case Type::Hostname: {
         wire::PayloadReader reader(payload);
         return QStringLiteral("set hostname to ") + QString::fromLatin1(reader.lpString()) +
                QStringLiteral(" on ") + serial;
     }
-    case 30:
+    case Type::DiscoveryMethod:
         return QStringLiteral("set RVX discovery mode to ") +
                QString::number(payload.isEmpty() ? 0 : static_cast<uchar>(payload.at(0))) +
                QStringLiteral(" on ") + serial;
-    case 31: // the byte is 1 for Debug, 0 for Quiet
+    case Type::LogLevel: // the byte is 1 for Debug, 0 for Quiet
         return QStringLiteral("set client log level to ") +
                (firstByteSet ? QStringLiteral("Debug") : QStringLiteral("Quiet")) + QStringLiteral(" on ") +
                serial;
-    case 35:
+    case Type::RestrictedPassword:
         return QStringLiteral("set Restricted Feature Password on ") + serial;
-    case 38: {
+    case Type::InstallFile: {
         // Kind byte, the password of kind 5 first, then the destination name.
         wire::PayloadReader reader(payload);
         const quint8 kind = reader.byte();
@@ -606,15 +608,15 @@ std::optional<QString> sendCommandSentence(const QByteArray& frame, const QStrin
         return QStringLiteral("installed file ") + QString::fromLatin1(reader.lpString()) +
                QStringLiteral(" on ") + serial;
     }
-    case 41: // the byte is 1 when power saving is enabled
+    case Type::PowerSave: // the byte is 1 when power saving is enabled
         return (firstByteSet ? QStringLiteral("enabled") : QStringLiteral("disabled")) +
                QStringLiteral(" power saving on ") + serial;
-    case 45:
+    case Type::SignageSync:
         return QStringLiteral("synchonized dsi content on ") + serial;
-    case 49:
+    case Type::Echo:
         return QStringLiteral("approved storage devices for ") + serial +
                QStringLiteral("; approved storage was as follows:\n") + QString::fromLatin1(payload);
-    case 57:
+    case Type::ResetState:
         return (firstByteSet ? QStringLiteral("set factory reset state on ")
                              : QStringLiteral("set a custom reset state on ")) +
                serial;

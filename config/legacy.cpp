@@ -250,23 +250,23 @@ std::optional<LegacyReport> legacy_convert(quint8 type, quint8 code, const QByte
     report.category = type;
     TextBuilder out;
 
-    switch (type) {
-    case 4:
+    switch (static_cast<msg::Type>(type)) {
+    case msg::Type::TimeZone:
         out.line("timezone", in.lpString());
         out.line("time_server", in.lpString());
         break;
-    case 5:
+    case msg::Type::Identification:
         if (code < 3 || code > 6)
             return std::nullopt;
         return convertIdentification(code, payload);
-    case 6: {
+    case msg::Type::Description: {
         const QByteArray description = in.lpString();
         out.line("description", description);
         report.description = latin1(description).left(63);
         report.storeBlock = true;
         break;
     }
-    case 18: {
+    case msg::Type::ApplicationMode: {
         if (code == 0)
             return std::nullopt;
         const QByteArray protocol = oneLine(in.lpString());
@@ -283,14 +283,14 @@ std::optional<LegacyReport> legacy_convert(quint8 type, quint8 code, const QByte
         report.storeBlock = true;
         break;
     }
-    case 28: {
+    case msg::Type::Hostname: {
         const QByteArray hostname = in.lpString();
         out.line("brd_hostname", hostname);
         report.hostname = latin1(hostname).left(39);
         report.storeBlock = true;
         break;
     }
-    case 29: {
+    case msg::Type::Network: {
         readNetwork(in, out);
         if (code > 0) {
             out.line("nic_wireless_radius_username", in.cString());
@@ -309,7 +309,7 @@ std::optional<LegacyReport> legacy_convert(quint8 type, quint8 code, const QByte
         }
         break;
     }
-    case 34:
+    case msg::Type::Peripherals:
         out.line("kbd_model", in.lpString());
         out.line("kbd_layout", in.lpString());
         out.line("kbd_variant", in.lpString());
@@ -330,10 +330,10 @@ std::optional<LegacyReport> legacy_convert(quint8 type, quint8 code, const QByte
         if (code > 1)
             out.line("on_screen_kbd_enabled", yesNo(in.u16() != 0));
         break;
-    case 36:
+    case msg::Type::Firewall:
         out.line("firewall_enabled", yesNo(in.byte() != 0));
         break;
-    case 37: {
+    case msg::Type::PxeServer: {
         out.line("powersave", yesNo(in.byte() != 0));
         const bool pxeEnabled = in.byte() != 0;
         if (pxeEnabled) {

@@ -2,12 +2,13 @@
 
 #include <QtEndian>
 
+#include <cstring>
+
 namespace wire {
 
 int lengthFieldSize(quint8 type)
 {
-    const quint8 t = type & 0x7F;
-    return (t == 24 || t == 38) ? 4 : 2;
+    return msg::lengthFieldSize(type);
 }
 
 void appendU16(QByteArray& out, quint16 value)
@@ -20,6 +21,21 @@ void appendU32(QByteArray& out, quint32 value)
 {
     appendU16(out, static_cast<quint16>(value >> 16));
     appendU16(out, static_cast<quint16>(value & 0xFFFF));
+}
+
+QByteArray cText(const char* data, int size)
+{
+    if (!data || size <= 0)
+        return QByteArray();
+    const void* nul = std::memchr(data, '\0', static_cast<size_t>(size));
+    return QByteArray(data, nul ? static_cast<int>(static_cast<const char*>(nul) - data) : size);
+}
+
+QByteArray cText(const QByteArray& data, int offset)
+{
+    if (offset < 0 || offset >= data.size())
+        return QByteArray();
+    return cText(data.constData() + offset, data.size() - offset);
 }
 
 QByteArray frame(quint8 type, quint8 code, const QByteArray& payload)
@@ -42,6 +58,28 @@ QByteArray frame(quint8 type, quint8 code, const QByteArray& payload)
 QByteArray shortFrame(quint8 type)
 {
     return frame(type, 0, QByteArray());
+}
+
+QByteArray frame(msg::Type type, quint8 code, const QByteArray& payload)
+{
+    return frame(msg::number(type), code, payload);
+}
+
+QByteArray shortFrame(msg::Type type)
+{
+    return shortFrame(msg::number(type));
+}
+
+QByteArray frameHeader(msg::Type type, quint8 code, quint32 payloadLength)
+{
+    QByteArray out;
+    out.append(static_cast<char>(msg::number(type)));
+    out.append(static_cast<char>(code));
+    if (msg::lengthFieldSize(msg::number(type)) == 4)
+        appendU32(out, payloadLength);
+    else
+        appendU16(out, static_cast<quint16>(qMin<quint32>(payloadLength, 0xFFFF)));
+    return out;
 }
 
 QByteArray lpString(const QByteArray& text)

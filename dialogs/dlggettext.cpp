@@ -18,6 +18,9 @@ DlgGetText::DlgGetText(QWidget* parent, const QString& prompt, QString& text, in
     setWindowTitle(prompt);
     ui->lblPrompt->setText(prompt);
     ui->tbxText->setText(text);
+    // A pre-filled value is shown selected: the first keystroke visibly replaces it.
+    ui->tbxText->selectAll();
+    m_prefilled = text;
 }
 
 DlgGetText::~DlgGetText()
@@ -38,12 +41,16 @@ bool DlgGetText::isAllowed(QChar c, int filterMode)
 
 void DlgGetText::onTextEdited(const QString& text)
 {
-    // The first edit of a pre-filled value discards it unless it replaced it wholesale. An
+    // The first edit of a pre-filled value discards the value but keeps what the edit typed
+    // or pasted: "l" typed at the end of "guidev" leaves "l", a deletion leaves nothing. An
     // empty field has nothing to discard: a name pasted into it stays.
     if (m_firstEdit) {
         m_firstEdit = false;
-        if (text.length() > 1) {
-            ui->tbxText->clear();
+        const QString inserted = insertedText(m_prefilled, text);
+        if (inserted != text) {
+            ui->tbxText->setText(inserted);
+            ui->tbxText->setCursorPosition(inserted.size());
+            onTextEdited(inserted);
             return;
         }
     }
@@ -66,6 +73,21 @@ void DlgGetText::onTextEdited(const QString& text)
         return;
     ui->tbxText->setText(kept);
     ui->tbxText->setCursorPosition(newCursor);
+}
+
+QString DlgGetText::insertedText(const QString& before, const QString& after)
+{
+    // What an edit put in: the part of the new text between what it kept of the old one at
+    // the start and at the end.
+    int prefix = 0;
+    const int shorter = qMin(before.size(), after.size());
+    while (prefix < shorter && before.at(prefix) == after.at(prefix))
+        ++prefix;
+    int suffix = 0;
+    while (suffix < shorter - prefix &&
+           before.at(before.size() - 1 - suffix) == after.at(after.size() - 1 - suffix))
+        ++suffix;
+    return after.mid(prefix, after.size() - prefix - suffix);
 }
 
 void DlgGetText::accept()

@@ -12,8 +12,8 @@ class DlgGetText;
 //   0  anything except line breaks and other control characters (comments, names);
 //   1  ASCII letters, digits, "-" and "." (host names);
 //   2  as 1, and "_" (playlist names).
-// The first edit of a pre-filled field discards the old value unless it replaced it
-// wholesale (select all, then type); an empty field keeps its first edit, pasted or typed.
+// A pre-filled field opens with its text selected. Its first edit discards the old value and
+// keeps only what the edit typed or pasted; an empty field keeps its first edit as it is.
 class DlgGetText : public QDialog
 {
     Q_OBJECT
@@ -24,6 +24,8 @@ public:
 
     // Whether a character may be typed in the filter mode.
     static bool isAllowed(QChar c, int filterMode);
+    // The characters an edit inserted into `before` to give `after` (empty for a deletion).
+    static QString insertedText(const QString& before, const QString& after);
 
 public slots:
     void onTextEdited(const QString& text);
@@ -34,4 +36,5 @@ private:
     QString* m_text;
     int m_filterMode;
     bool m_firstEdit;
+    QString m_prefilled;
 };

@@ -1,5 +1,8 @@
 #include "rvxdb.h"
 
+#include "deviceblock.h"
+#include "wire.h"
+
 #include "safefile.h"
 
 #include <QCryptographicHash>
@@ -15,8 +18,6 @@ namespace {
 
 const char kLastSeenFile[] = "last_seen.csv";
 constexpr int kCacheEntries = 30;
-constexpr int kSerialOffset = 152;
-constexpr int kSerialSize = 37;
 
 bool isSerialChar(QChar c)
 {
@@ -41,11 +42,8 @@ bool isReservedDeviceName(const QString& serial)
 // The serial number text of a stored information block (up to 37 bytes, NUL-terminated).
 QString blockSerial(const QByteArray& block)
 {
-    if (block.size() <= kSerialOffset)
-        return QString();
-    const QByteArray field = block.mid(kSerialOffset, kSerialSize);
-    const int end = field.indexOf('\0');
-    return QString::fromLatin1(end < 0 ? field : field.left(end));
+    return QString::fromLatin1(
+        wire::cText(block.mid(deviceblock::SerialNumberOffset, deviceblock::SerialNumberSize)));
 }
 
 } // namespace

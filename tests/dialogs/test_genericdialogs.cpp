@@ -159,12 +159,34 @@ void TestGenericDialogs::getTextFirstEdit()
         DlgGetText dialog(nullptr, "Enter device hostname:", text, 1);
         auto* edit = dialog.findChild<QLineEdit*>("tbxText");
         QCOMPARE(edit->text(), QString("abc"));
+        QCOMPARE(edit->selectedText(), QString("abc")); // visibly about to be replaced
         QCOMPARE(dialog.findChild<QLabel*>("lblPrompt")->text(), QString("Enter device hostname:"));
         QTest::keyClick(edit, Qt::Key_D);
-        QCOMPARE(edit->text(), QString());
+        QCOMPARE(edit->text(), QString("d"));
         // Only the first edit discards: typing goes on normally.
         QTest::keyClicks(edit, "ab");
-        QCOMPARE(edit->text(), QString("ab"));
+        QCOMPARE(edit->text(), QString("dab"));
+    }
+    {
+        // The cursor moved to the end first: the first keystroke still replaces the value,
+        // and is kept ("labhost7" typed over "guidev" gives "labhost7").
+        QString host = "guidev";
+        DlgGetText dialog(nullptr, "Enter device hostname:", host, 1);
+        auto* edit = dialog.findChild<QLineEdit*>("tbxText");
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_L);
+        QCOMPARE(edit->text(), QString("l"));
+        QTest::keyClicks(edit, "abhost7");
+        QCOMPARE(edit->text(), QString("labhost7"));
+    }
+    {
+        // A refused first keystroke leaves nothing of the old value either.
+        QString host = "guidev";
+        DlgGetText dialog(nullptr, "Enter device hostname:", host, 1);
+        auto* edit = dialog.findChild<QLineEdit*>("tbxText");
+        edit->home(false);
+        QTest::keyClick(edit, Qt::Key_Underscore);
+        QCOMPARE(edit->text(), QString());
     }
     {
         DlgGetText dialog(nullptr, "Enter device hostname:", text, 1);
