@@ -9,26 +9,6 @@
 
 namespace {
 
-const DeviceColumnInfo kColumns[DeviceColumnCount] = {
-    {DeviceColumn::FwType, "colFwType", "Firmware Type", 0, "Firmware Type", 105, true},
-    {DeviceColumn::Hostname, "colHostname", "Hostname", 1, "Hostname", 160, true},
-    {DeviceColumn::IpAddress, "colIpAddress", "IP Address", 2, "IP Address", 110, false},
-    {DeviceColumn::ProtocolType, "colProtocolType", "Mode", 3, "Mode", 90, false},
-    {DeviceColumn::FirmwareVersion, "colFirmwareVersion", "Firmware Ver", 4, "Firmware Ver", 90, false},
-    {DeviceColumn::ClientVersion, "colClientVersion", "Client Ver", 5, "Client Ver", 90, false},
-    {DeviceColumn::Status, "colStatus", "Status", 6, "Status", 412, true},
-    {DeviceColumn::MacAddress, "colMacAddress", "MAC Address", -1, "", -1, false},
-    {DeviceColumn::SerialNumber, "colSerialNumber", "Serial Number", -1, "", -1, false},
-    {DeviceColumn::KernelVersion, "colKernelVersion", "Kernel Ver", -1, "", -1, false},
-    {DeviceColumn::TfmVersion, "colTfmVersion", "TFM Ver", -1, "", -1, false},
-    {DeviceColumn::BootMode, "colBootMode", "Boot Mode", -1, "", -1, false},
-    {DeviceColumn::ResetsTo, "colResetsTo", "Resets to", -1, "", -1, false},
-    {DeviceColumn::BasedOn, "colBasedOn", "Based on", -1, "", -1, false},
-    {DeviceColumn::LastSeen, "colLastSeen", "Last Seen", -1, "", -1, false},
-    {DeviceColumn::Description, "colDescription", "Comment", -1, "", -1, false},
-    {DeviceColumn::HwName, "colHwName", "Hardware", -1, "", -1, false},
-};
-
 QString basedOnText(const ThinclientInfo& device)
 {
     const QString basedOn = device.basedOn();
@@ -41,16 +21,6 @@ QString resetsToText(const ThinclientInfo& device)
 }
 
 } // namespace
-
-const DeviceColumnInfo* deviceColumns()
-{
-    return kColumns;
-}
-
-const DeviceColumnInfo& deviceColumnInfo(DeviceColumn column)
-{
-    return kColumns[static_cast<int>(column)];
-}
 
 QString protocolDisplayName(int protocolType)
 {
@@ -146,4 +116,38 @@ QStringList exportFields(const ThinclientInfo& device)
             protocolDisplayName(device.protocolType()),
             QString::fromLatin1(config_hardware_name(device.firmwareType())),
             resetsToText(device)};
+}
+
+namespace {
+
+QString printableSerial(const QString& serial)
+{
+    QString out;
+    for (const QChar c : serial.left(64)) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+QString refusedSerialStatus(const QString& serial)
+{
+    if (serial.isEmpty())
+        return QStringLiteral("A device that reported no serial number was refused.");
+    return QStringLiteral("A device with the serial number \"%1\" was refused: a serial number may only hold "
+                          "letters, digits, \".\", \"_\", \":\" and \"-\".")
+        .arg(printableSerial(serial));
+}
+
+QString refusedSerialSentence(const QString& serial)
+{
+    if (serial.isEmpty())
+        return QStringLiteral("refused a device that reported no serial number");
+    return QStringLiteral("refused a device with the unusable serial number \"%1\"")
+        .arg(printableSerial(serial));
 }

@@ -3,48 +3,12 @@
 // How a device record reads in the device list, the export file and the information dialog:
 // plain functions, so the rules are tested without widgets.
 
+#include "devicecolumns.h"
+
 #include <QString>
 #include <QStringList>
 
 class ThinclientInfo;
-
-// The seventeen configurable columns of the device list, in the order of the settings keys.
-enum class DeviceColumn
-{
-    FwType,
-    Hostname,
-    IpAddress,
-    ProtocolType,
-    FirmwareVersion,
-    ClientVersion,
-    Status,
-    MacAddress,
-    SerialNumber,
-    KernelVersion,
-    TfmVersion,
-    BootMode,
-    ResetsTo,
-    BasedOn,
-    LastSeen,
-    Description,
-    HwName,
-};
-constexpr int DeviceColumnCount = 17;
-
-struct DeviceColumnInfo
-{
-    DeviceColumn column;
-    const char* key;           // settings key holding the position (-1 hidden)
-    const char* chooserTitle;  // title in the Options dialog's column chooser
-    int defaultPosition;       // -1 when hidden by default
-    const char* defaultHeader; // header text at the default position
-    int defaultWidth;          // -1 when not set
-    bool alwaysShown;          // Firmware Type, Hostname, Status
-};
-
-// The seventeen columns in settings-key order.
-const DeviceColumnInfo* deviceColumns();
-const DeviceColumnInfo& deviceColumnInfo(DeviceColumn column);
 
 // The protocol name of a protocol index, upper-cased; empty when the table has none there.
 QString protocolDisplayName(int protocolType);
@@ -70,6 +34,12 @@ enum class VersionColour
 VersionColour versionColour(quint32 packed, quint32 latest, quint32 threshold);
 constexpr quint32 FirmwareBlueThreshold = 0x600;
 constexpr quint32 ClientBlueThreshold = 0x400;
+
+// A device refused for a serial number that cannot name its files (empty, or holding
+// characters a file name must not have): the status-bar text and the audit sentence. The
+// serial number is shown with control characters written as \xNN.
+QString refusedSerialStatus(const QString& serial);
+QString refusedSerialSentence(const QString& serial);
 
 // The twelve fields of a device line of the exported device list.
 QStringList exportFields(const ThinclientInfo& device);

@@ -71,6 +71,38 @@ void applyLegacyFields(ThinclientInfo* record, const LegacyReport& report)
         record->setPxeServerEnabled(*report.pxeServerEnabled);
 }
 
+bool applyReportedFields(ThinclientInfo* record, const QByteArray& text)
+{
+    // The fields of the record that a configuration report can change.
+    bool changed = false;
+    const QByteArray hostname = config_text_get_value("brd_hostname", text);
+    if (!hostname.isEmpty()) {
+        record->setHostname(QString::fromLatin1(hostname).left(39));
+        changed = true;
+    }
+    const QByteArray description = config_text_get_value("description", text);
+    if (!description.isEmpty()) {
+        record->setDescription(QString::fromLatin1(description).left(63));
+        changed = true;
+    }
+    const QByteArray protocol = config_text_get_value("connection_type", text);
+    if (!protocol.isEmpty()) {
+        record->setProtocolType(static_cast<quint8>(config_protocol_index(protocol)));
+        changed = true;
+    }
+    const QByteArray pxe = config_text_get_value("pxe_server_enabled", text);
+    if (!pxe.isEmpty()) {
+        record->setPxeServerEnabled(isYes(pxe));
+        changed = true;
+    }
+    const QByteArray beacon = config_text_get_value("rvx_beacon_enabled", text);
+    if (!beacon.isEmpty()) {
+        record->setBeaconEnabled(isYes(beacon));
+        changed = true;
+    }
+    return changed;
+}
+
 } // namespace
 
 // ---- dispatch ------------------------------------------------------------------------------
@@ -368,32 +400,7 @@ void SSLServer::Private::onConfiguration(Message& m)
         else
             storeCategoryText(record, *text, category);
     }
-    bool changed = false;
-    const QByteArray hostname = config_text_get_value("brd_hostname", *text);
-    if (!hostname.isEmpty()) {
-        record->setHostname(QString::fromLatin1(hostname).left(39));
-        changed = true;
-    }
-    const QByteArray description = config_text_get_value("description", *text);
-    if (!description.isEmpty()) {
-        record->setDescription(QString::fromLatin1(description).left(63));
-        changed = true;
-    }
-    const QByteArray protocol = config_text_get_value("connection_type", *text);
-    if (!protocol.isEmpty()) {
-        record->setProtocolType(static_cast<quint8>(config_protocol_index(protocol)));
-        changed = true;
-    }
-    const QByteArray pxe = config_text_get_value("pxe_server_enabled", *text);
-    if (!pxe.isEmpty()) {
-        record->setPxeServerEnabled(isYes(pxe));
-        changed = true;
-    }
-    const QByteArray beacon = config_text_get_value("rvx_beacon_enabled", *text);
-    if (!beacon.isEmpty()) {
-        record->setBeaconEnabled(isYes(beacon));
-        changed = true;
-    }
+    const bool changed = applyReportedFields(record, *text);
     if (changed && rvxDB::isValidSerial(serial))
         q->m_db->saveState(serial, record->block());
     record->skipPolicy = category == CATEGORY_ALL;

@@ -2,7 +2,7 @@
 #include "ui_dlgsettings.h"
 
 #include "ask.h"
-#include "columnsettings.h"
+#include "devicecolumns.h"
 #include "mainwindow.h"
 #include "platform.h"
 

@@ -1,23 +1,30 @@
 #pragma once
 
+#include "departmentpanel.h"
 #include "departments.h"
-#include "devicelistlayout.h" // inventory
+#include "discoverybroadcast.h"
+#include "windowcontext.h"
 
 #include <QByteArray>
-#include <QHash> // inventory
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
 #include <QModelIndex>
 #include <QPoint>
-#include <QSet> // inventory
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <array>
 #include <functional>
+#include <memory>
 
+class DepartmentView;
+class DeviceAnswers;
+class DeviceCommands;
+class DeviceLists;
+class DeviceSelection;
+class ProfileCommands;
 class QAction;
 class QCloseEvent;
 class QHeaderView;
@@ -26,26 +33,22 @@ class QPushButton;
 class QSettings;
 class QSplitter;
 class QTimer;
-class QUdpSocket;
-class QVBoxLayout;
 class SSLServer;
-class DepartmentView; // inventory
 class ThinclientInfo;
-class ZylScrollArea;
 class ZylTreeView;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The one main window: menus and tool-bar, the department panel and the device list of
-// the shown department, and the owner of the settings store, the agent server, the
-// discovery socket and every timer.
+// The one main window: menus and tool-bar, the department panel and the device list of the
+// shown department, and the owner of the settings store, the agent server, the discovery
+// broadcast and every timer.
 //
-// The window is a switchboard. Construction and shutdown live in mainwindow.cpp; every
-// slot is a few lines that ask, loop and delegate; the features live in their own
-// mainwindow_*.cpp files (device list, departments, discovery, commands, profiles,
-// export, answers to device list requests, and the later features).
+// The window is a switchboard. Construction and shutdown live in mainwindow.cpp; every slot
+// (mainwindow_slots.cpp) is a few lines that call a feature class: the department panel,
+// device lists and selection (inventory/ui), the device commands, profiles, device answers
+// and discovery broadcast (app/), and the later features (mainwindow_later.cpp).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -55,19 +58,22 @@ public:
     ~MainWindow() override;
 
     // ---- accessors (also used by tests) ----------------------------------------------
-    SSLServer* server() const { return m_server; }
+    SSLServer* server() const { return m_context.server; }
     QSettings* settings() const { return m_settings; }
     DepartmentList& departments() { return m_departments; }
-    DeptInfo* shownDepartment() const { return m_shownDepartment; }
+    DeptInfo* shownDepartment() const { return m_panel ? m_panel->shown() : nullptr; }
     QLabel* statusLabel() const { return m_statusLabel; }
     bool shutdownWithoutSaving() const { return m_shutdownWithoutSaving; }
-    QSplitter* splitter() const { return m_splitter; }
-    QTimer* broadcastTimer() const { return m_broadcastTimer; }
+    QSplitter* splitter() const { return m_panel ? m_panel->splitter() : nullptr; }
+    QTimer* broadcastTimer() const { return m_discovery ? m_discovery->timer() : nullptr; }
     QTimer* storageTimer() const { return m_storageTimer; }
     QTimer* dailyUpdateTimer() const { return m_dailyUpdateTimer; }
     QString updateServer() const { return m_updateServer; }
     // The departments file: the working folder + "/departments.ini".
     QString departmentsPath() const;
+    // The feature classes.
+    WindowContext& context() { return m_context; }
+    DeviceAnswers* answers() const { return m_answers.get(); }
 
     // Newest firmware and agent versions known per firmware type (packed a.b.c, 8 bits
     // each; 0 = unknown). Filled from the update catalogue.
@@ -87,18 +93,21 @@ public:
     using QuitScheduler = std::function<void(int delayMs)>;
     static void setQuitScheduler(QuitScheduler scheduler);
 
-    static QString manualUrl();  // the user manual
-    static QString websiteUrl(); // the maker's web site
+    static QString manualUrl() { return QStringLiteral("https://www.orbenium.com/docs/rvx-user-manual.pdf"); }
+    static QString websiteUrl() { return QStringLiteral("https://www.orbenium.com/"); }
 
 public slots:
-    // ---- device list (mainwindow_devicelist.cpp) ---------------------------------------
+    // ---- device list --------------------------------------------------------------------
     void createDepartmentView(DeptInfo* dept);
     void addDeviceRow(DeptInfo* dept, ThinclientInfo* device);
     void removeDeviceRow(DeptInfo* dept, ThinclientInfo* device);
     // The devices of the selected rows of the shown department, each once.
-    QList<ThinclientInfo*> selectedDevices(bool onlineOnly);
+    QList<ThinclientInfo*> selectedDevices(bool onlineOnly) { return m_context.selectedDevices(onlineOnly); }
     // True (after telling the administrator when a title is given) when the list is empty.
-    bool noDevicesSelected(const QList<ThinclientInfo*>& devices, const QString& title);
+    bool noDevicesSelected(const QList<ThinclientInfo*>& devices, const QString& title)
+    {
+        return m_context.noDevicesSelected(devices, title);
+    }
     // The header of the shown department's device list; null when there is none.
     QHeaderView* shownHeader() const;
     // Enables and disables the device actions for the current selection.
@@ -106,57 +115,40 @@ public slots:
     // The enabling rules for a given number of selected online devices: actions that need
     // one or more devices are enabled for n >= 1, those that need exactly one for n == 1.
     void applyActionRules(int onlineSelected);
+    DepartmentView* shownView() const { return m_panel ? m_panel->shownView() : nullptr; }
 
-    // ---- departments (mainwindow_departments.cpp) --------------------------------------
-    void buildDepartmentPanel();
+    // ---- departments --------------------------------------------------------------------
     void rebuildDepartmentLabels(int selectedIndex);
     void clearDepartmentLabels();
     // Records a change of the department list: the whole file is written once at the end
     // of the event-loop turn (and at close), however many changes the turn made. Returns 0.
     int saveDepartments();
-
-    // inventory
     // Writes the departments file now when a change is pending; 0 on success (or nothing to
     // write), -1 after telling the administrator ("Saving configuration file").
-    int flushDepartments();
-    bool departmentsDirty() const { return m_departmentsDirty; }
-    // The device list of the shown department (null before the panel exists).
-    DepartmentView* shownView() const;
-    const DeviceListLayout& listLayout() const { return m_listLayout; }
+    int flushDepartments() { return m_panel ? m_panel->flush() : 0; }
+    bool departmentsDirty() const { return m_panel && m_panel->isDirty(); }
 
-    // ---- discovery (mainwindow_discovery.cpp) -------------------------------------------
+    // ---- discovery ------------------------------------------------------------------------
     void sendDiscoveryBroadcast();
     // Switches discovery on or off following the Discover button's check state, flipping
     // that state first when `flip` is true.
     void setBroadcastEnabled(bool flip);
     bool broadcastEnabled() const;
 
-    // ---- commands (mainwindow_commands.cpp) ---------------------------------------------
-    ThinclientInfo* singleSelectedDevice(const QString& title);
+    // ---- commands ---------------------------------------------------------------------------
+    ThinclientInfo* singleSelectedDevice(const QString& title)
+    {
+        return m_context.singleSelectedDevice(title);
+    }
     int sendCommand(const QByteArray& frame, int length, const QByteArray& text);
-    // commands and profiles
-    // Restarts the current mode's applications on the selected online devices (agents 8.4.0
-    // and later in normal mode). From the menu it asks first and tells the administrator
-    // about skipped devices; other features run it quietly. Returns the number reached.
+    // Restarts the current mode's applications on the selected online devices; see
+    // DeviceCommands::restartMode.
     int restartMode(bool fromMenu);
     // List requests of the configuration dialogs for the one selected device.
     void getResolutionLists();
     void getLocaleLists();
     void getKeyboardOptionLists();
 
-public:
-    // ---- later features (mainwindow_later.cpp) ------------------------------------------
-    // Checks the update catalogue; interactive when the administrator asked for it.
-    void downloadUpdates(bool interactive);
-    // Runs a downloaded server installer at exit; true when one was started.
-    bool handOverPendingInstaller();
-    // The update catalogue cached by the last check, read without asking anything.
-    void loadCachedCatalogue();
-    // The download manager of the update downloads and its teardown.
-    void createDownloadManager();
-    void destroyDownloadManager();
-
-public slots:
     // ---- menu actions (connected by name) ----------------------------------------------
     // File
     void on_get_logs_triggered();
@@ -267,63 +259,37 @@ protected:
 
 private:
     // Start-up steps that are more than a few lines.
-    void setUpToolBar();
-    void createLogoButton();
-    void migrateLegacyDepartmentsFile();
+    bool openSettings();
+    bool startAgentSide();
+    void finishStartup();
+    void createFeatures();
     bool networkAvailable();
     void createAgentServer();
+    void connectAgentServer();
     bool startListening();
     void createStatusBar();
     // The status-bar note when the open-file limit caps the number of devices.
     void noteOpenFileLimit();
-    void startDiscovery();
-    void installProxy();
     void scheduleUpdateChecks();
     void failStartup(int quitDelayMs);
     void showStatusText(const QString& text);
-    bool openUrl(const QUrl& url);
-    QList<QAction*> deviceActionsNeedingOneOrMore() const;
-    QList<QAction*> deviceActionsNeedingOne() const;
-
-    // inventory
-    void markSelectionChanged();
-    void rebuildSelectionCache();
-    void applySelectionRules();
+    void saveWindowState();
+    // The configuration store holds the one selected device's configuration.
     void reloadConfigStore(ThinclientInfo* device);
-    void refreshDeviceRow(DeptInfo* dept, ThinclientInfo* device, bool isNewClient);
-    void showDepartmentView(DeptInfo* dept);
-    void scrollPanelBy(int delta);
-    DeptInfo* findDepartmentByView(const ZylTreeView* view) const;
 
     Ui::MainWindow* ui = nullptr;
     QSettings* m_settings = nullptr; // owned, deleted last
 
-    // inventory
-    DeviceListLayout m_listLayout; // read once when the lists are built
-    bool m_departmentsDirty = false;
-    QTimer* m_departmentsFlushTimer = nullptr;
-    // The selected devices of the shown list with their online state when last looked at,
-    // and the online ones among them: rebuilt after a selection change, kept up to date by
-    // the row refreshes, so a message from a device never walks the selection.
-    QHash<ThinclientInfo*, bool> m_selectionOnline;
-    QSet<ThinclientInfo*> m_selectedOnline;
-    bool m_selectionDirty = true;
-    QTimer* m_selectionTimer = nullptr;
-
-    // Departments and the device lists.
+    // Departments, their panel and lists, the selection, and the feature classes.
     DepartmentList m_departments;
-    DeptInfo* m_shownDepartment = nullptr;
-    ZylScrollArea* m_panel = nullptr;
-    QVBoxLayout* m_labelLayout = nullptr;
-    QSplitter* m_splitter = nullptr;
-    QLabel* m_dragMarker = nullptr;
-    int m_savedScrollPos = 0;
-    QTimer* m_scrollTimer = nullptr;
-
-    // Agent side.
-    QUdpSocket* m_udpSocket = nullptr;
-    QTimer* m_broadcastTimer = nullptr;
-    SSLServer* m_server = nullptr;
+    WindowContext m_context;
+    DeviceSelection* m_selection = nullptr;
+    DepartmentPanel* m_panel = nullptr;
+    DeviceLists* m_lists = nullptr;
+    std::unique_ptr<DeviceCommands> m_commands;
+    std::unique_ptr<ProfileCommands> m_profiles;
+    std::unique_ptr<DeviceAnswers> m_answers;
+    DiscoveryBroadcast* m_discovery = nullptr;
 
     // Later features.
     QTimer* m_storageTimer = nullptr;
@@ -337,14 +303,4 @@ private:
     QString m_pendingStatusText; // shown once the status bar exists
     qint64 m_openFileLimit = -1; // descriptors this process may hold; -1 when unlimited
     bool m_shutdownWithoutSaving = false;
-
-    // commands and profiles
-    // The "Send Command" warning when no online device is selected; true when there is none.
-    bool noCommandTargets();
-    // Writes a request frame to every selected online device.
-    void sendRequest(const QByteArray& frame);
-    // The USB redirection editor for the device that sent its USB device list.
-    void editUsbRedirections(const QString& serial, const QStringList& usbList);
-    // Linked profiles found missing this run ("<department id>|<path>"), each reported once.
-    QSet<QString> m_missingProfilesReported;
 };

@@ -34,23 +34,25 @@ void MainWindow::on_unread_news_triggered() {}
 
 void MainWindow::configureStorage() {}
 
-void MainWindow::onDailyUpdateCheck()
+void MainWindow::onDailyUpdateCheck() {}
+
+// Answers that fill the configuration dialogs of the features to come.
+
+void MainWindow::displayModeHelp(QString) {}
+
+void MainWindow::configureResolutions(QMap<QString, QStringList*>*) {}
+
+void MainWindow::configureLocale(QMap<QString, QStringList*>*) {}
+
+void MainWindow::configureKeyboardOptions(QMap<QString, QStringList*>*) {}
+
+void MainWindow::configureSSIDList(QStringList*) {}
+
+void MainWindow::configureAudioDevs(QMap<QString, QStringList*>*) {}
+
+void MainWindow::editPiConfig(ThinclientInfo*, QString) {}
+
+void MainWindow::updateNetworkInfo(QString, QString, QString, QString, QString, QString, QString, QString,
+                                   QString, QString, QString)
 {
-    downloadUpdates(false);
 }
-
-void MainWindow::downloadUpdates(bool interactive)
-{
-    Q_UNUSED(interactive)
-}
-
-bool MainWindow::handOverPendingInstaller()
-{
-    return false;
-}
-
-void MainWindow::loadCachedCatalogue() {}
-
-void MainWindow::createDownloadManager() {}
-
-void MainWindow::destroyDownloadManager() {}

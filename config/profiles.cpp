@@ -48,6 +48,23 @@ QByteArray fileData(const QByteArray& storedText)
 #endif
 }
 
+bool holdsConfiguration(const QByteArray& text)
+{
+    // A text naming only the profile it came from holds nothing to apply.
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.endsWith('\r') ? raw.left(raw.size() - 1) : raw;
+        if (!line.isEmpty() && !line.startsWith("mrl_profile_filename=") && config_line_category(line) >= 0)
+            return true;
+    }
+    return false;
+}
+
+QString nothingToSaveText()
+{
+    return QStringLiteral("\nThe server holds no configuration of this device yet, so there is nothing to "
+                          "save.\n\nWait until the device has reported its settings, then try again.");
+}
+
 LoadResult loadIntoStore(const QString& path)
 {
     config_store_clear();
@@ -55,16 +72,7 @@ LoadResult loadIntoStore(const QString& path)
         config_store_clear();
         return LoadResult::Unreadable;
     }
-    // A file naming only the profile it came from holds nothing to apply.
-    const QByteArray text = config_store_collect(CATEGORY_ALL).value_or(QByteArray());
-    bool settings = false;
-    for (const QByteArray& line : text.split('\n')) {
-        if (!line.isEmpty() && !line.startsWith("mrl_profile_filename=")) {
-            settings = true;
-            break;
-        }
-    }
-    if (!settings) {
+    if (!holdsConfiguration(config_store_collect(CATEGORY_ALL).value_or(QByteArray()))) {
         config_store_clear();
         return LoadResult::NoConfiguration;
     }

@@ -28,6 +28,13 @@ QByteArray profileFilenameText(const QString& key);
 QByteArray fileData(const QByteArray& storedText, bool crlf);
 QByteArray fileData(const QByteArray& storedText);
 
+// Whether a configuration text holds a setting to apply (a line of some category other than
+// the profile's own name).
+bool holdsConfiguration(const QByteArray& text);
+// The administrator's text when a device whose configuration the server does not hold yet
+// is to be saved as a profile.
+QString nothingToSaveText();
+
 // Loads a profile into the configuration store (emptied first) and records its key as
 // mrl_profile_filename. A profile that cannot be read, or that holds no configuration line,
 // leaves the store empty and is reported, so it is never applied as an empty configuration.

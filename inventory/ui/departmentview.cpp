@@ -1,4 +1,5 @@
 #include "departmentview.h"
+#include "devicetext.h"
 
 #include "configlib.h"
 #include "departments.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelistlayout.h"
+#include "devicecolumns.h"
 
 #include <QHash>
 #include <QObject>

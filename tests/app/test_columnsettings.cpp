@@ -3,7 +3,7 @@
 
 #include "testmain.h"
 
-#include "columnsettings.h"
+#include "devicecolumns.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 #include "guisupport.h"
 
 #include "ask.h"
-#include "columnsettings.h"
+#include "devicecolumns.h"
 #include "dlgsettings.h"
 #include "platform.h"
 

@@ -6,7 +6,7 @@
 #include "configlib.h"
 #include "departments.h"
 #include "departmentview.h"
-#include "devicelistlayout.h"
+#include "devicecolumns.h"
 #include "devicetext.h"
 #include "thinclientinfo.h"
 #include "zylmimedata.h"

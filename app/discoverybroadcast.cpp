@@ -1,11 +1,9 @@
-// The discovery broadcast: switching it on and off, and its timer.
-
-#include "mainwindow.h"
-#include "ui_mainwindow.h"
+#include "discoverybroadcast.h"
 
 #include "discovery.h"
 #include "platform.h"
 
+#include <QAction>
 #include <QSettings>
 #include <QTimer>
 #include <QUdpSocket>
@@ -25,59 +23,47 @@ int broadcastIntervalMs(const QSettings& settings)
 
 } // namespace
 
-void MainWindow::startDiscovery()
+DiscoveryBroadcast::DiscoveryBroadcast(QSettings* settings, QAction* button, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_button(button)
+{
+    m_socket = new QUdpSocket(this);
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &DiscoveryBroadcast::broadcast);
+}
+
+void DiscoveryBroadcast::start()
 {
     if (!m_settings->contains(QStringLiteral("discoveryState")))
         m_settings->setValue(QStringLiteral("discoveryState"), true);
-    ui->btnBroadcast->setChecked(m_settings->value(QStringLiteral("discoveryState")).toBool());
-    setBroadcastEnabled(false);
+    m_button->setChecked(m_settings->value(QStringLiteral("discoveryState")).toBool());
+    setEnabled(false);
 }
 
-void MainWindow::setBroadcastEnabled(bool flip)
+void DiscoveryBroadcast::setEnabled(bool flip)
 {
-    // Discovery exists only once the agent side has been set up.
-    if (!ui || !m_broadcastTimer)
-        return;
     if (flip)
-        ui->btnBroadcast->setChecked(!ui->btnBroadcast->isChecked());
-    if (ui->btnBroadcast->isChecked()) {
+        m_button->setChecked(!m_button->isChecked());
+    if (m_button->isChecked()) {
         m_settings->setValue(QStringLiteral("discoveryState"), true);
-        sendDiscoveryBroadcast();
-        m_broadcastTimer->start(broadcastIntervalMs(*m_settings));
+        broadcast();
+        m_timer->start(broadcastIntervalMs(*m_settings));
     } else {
-        m_broadcastTimer->stop();
+        m_timer->stop();
         m_settings->setValue(QStringLiteral("discoveryState"), false);
     }
 }
 
-bool MainWindow::broadcastEnabled() const
+bool DiscoveryBroadcast::isEnabled() const
 {
-    return ui && ui->btnBroadcast->isChecked();
+    return m_button->isChecked();
 }
 
-void MainWindow::on_toggle_broadcast_triggered()
+void DiscoveryBroadcast::broadcast()
 {
-    setBroadcastEnabled(true);
-}
-
-void MainWindow::on_btnBroadcast_triggered()
-{
-    // The button has already changed its own check state.
-    setBroadcastEnabled(false);
-}
-
-void MainWindow::onBroadcastTimerFired()
-{
-    sendDiscoveryBroadcast();
-}
-
-void MainWindow::sendDiscoveryBroadcast()
-{
-    if (!m_udpSocket || !m_settings)
-        return;
-    // One datagram per IPv4 address of every interface that is up and not a loopback
-    // interface, to that address's broadcast address. The settings are read for every
-    // datagram, so a changed port is announced from the next datagram on.
+    // The settings are read for every datagram, so a changed port is announced from the next
+    // datagram on.
     const QList<QNetworkAddressEntry> entries = platform::usableIPv4Entries();
     for (const QNetworkAddressEntry& entry : entries) {
         const int sslPort = m_settings->value(QStringLiteral("SSLPort")).toInt();
@@ -87,6 +73,6 @@ void MainWindow::sendDiscoveryBroadcast()
         const QHostAddress destination = entry.broadcast();
         if (destination.isNull())
             continue; // an entry without a broadcast address reaches nobody
-        m_udpSocket->writeDatagram(datagram, destination, udpPort);
+        m_socket->writeDatagram(datagram, destination, udpPort);
     }
 }
