@@ -34,7 +34,8 @@ QList<HotfixRow> hotfixRows(const QString& folder, const QString& firmwareVersio
     QList<HotfixRow> rows;
     const QDir dir(folder);
     for (const QString& name : filesByName(folder, {QStringLiteral("*.bin")})) {
-        const QStringList parts = name.split(QLatin1Char('%'));
+        // The name without its ".bin" is what splits: x%8.4.4%Fix.bin shows "Fix".
+        const QStringList parts = name.left(name.size() - 4).split(QLatin1Char('%'));
         if (parts.size() > 2 && parts.at(1) == firmwareVersion && !parts.at(2).isEmpty())
             rows.append(HotfixRow{parts.at(2), QFileInfo(dir, name).absoluteFilePath()});
     }

@@ -25,7 +25,8 @@ struct HotfixRow
     QString path; // absolute
 };
 // The rows offered for a firmware version: the "*.bin" plain files of the folder (no links),
-// by name, whose second "%"-part equals the version exactly and whose third part is not empty.
+// by name, whose name without ".bin", split at "%", has a second part equal to the version and
+// a third part that is not empty.
 QList<HotfixRow> hotfixRows(const QString& folder, const QString& firmwareVersion);
 
 // The firmware type and version every selected device shares.
