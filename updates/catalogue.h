@@ -5,6 +5,8 @@
 // else). Parsing it yields the queue of entries to offer, the list of mirrors, and the newest
 // firmware and agent versions the mirror has per firmware type.
 
+#include "upgradefile.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,7 @@ class QTableWidgetItem;
 
 namespace updates {
 
-constexpr int FirmwareTypeCount = 15;
+using upgrade::FirmwareTypeCount;
 // Per firmware type, a packed version (a << 16 | b << 8 | c, 8 bits each); 0 when unknown.
 using VersionTable = std::array<quint32, FirmwareTypeCount>;
 
