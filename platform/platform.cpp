@@ -7,14 +7,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkInterface>
+#include <QPointer>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 #ifdef Q_OS_MACOS
 #include <climits>
@@ -28,6 +31,59 @@ ProcessRunner& processRunner()
 {
     static ProcessRunner runner;
     return runner;
+}
+
+AsyncProcessRunner& asyncProcessRunner()
+{
+    static AsyncProcessRunner runner;
+    return runner;
+}
+
+// A process that, on Unix, leaves the controlling terminal behind before the program runs:
+// a program that wants a password then cannot open the terminal and reads standard input.
+class DetachedTerminalProcess : public QProcess
+{
+public:
+    using QProcess::QProcess;
+
+protected:
+#ifdef Q_OS_UNIX
+    void setupChildProcess() override
+    {
+        ::setsid();
+    }
+#endif
+};
+
+void startReal(const ProcessCall& call, QObject* context, const ProcessCallback& onFinished)
+{
+    auto* process = new DetachedTerminalProcess(context);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    // Only standard output is kept; the error channel is read and dropped so the program
+    // never blocks on a full pipe.
+    QObject::connect(process, &QProcess::readyReadStandardError, process,
+                     [process] { process->readAllStandardError(); });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, onFinished](QProcess::ProcessError e) {
+                         if (e != QProcess::FailedToStart)
+                             return; // a crash is reported by finished()
+                         // Qt may report this from inside start(); the caller hears it from the event loop.
+                         QTimer::singleShot(0, process, [process, onFinished] {
+                             process->deleteLater();
+                             onFinished(ProcessResult{});
+                         });
+                     });
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
+                     [process, onFinished](int exitCode, QProcess::ExitStatus status) {
+                         ProcessResult result;
+                         result.started = true;
+                         result.exitCode = status == QProcess::NormalExit ? exitCode : -1;
+                         result.output = process->readAllStandardOutput();
+                         process->deleteLater();
+                         onFinished(result);
+                     });
+    process->start(call.program, call.arguments);
 }
 
 std::function<void(const QString&)>& auditSink()
@@ -132,6 +188,29 @@ void setProcessRunner(ProcessRunner runner)
 ProcessResult runProcess(const ProcessCall& call, int timeoutMs)
 {
     return runReal(call, timeoutMs);
+}
+
+void startProcess(const QString& program, const QStringList& arguments, QObject* context,
+                  ProcessCallback onFinished)
+{
+    const ProcessCall call{program, arguments, false};
+    // The answer never reaches a caller that is gone.
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    ProcessCallback deliver = [guard, guarded, onFinished](const ProcessResult& result) {
+        if (guarded && !guard)
+            return;
+        if (onFinished)
+            onFinished(result);
+    };
+    if (asyncProcessRunner() && asyncProcessRunner()(call, deliver))
+        return;
+    startReal(call, context, deliver);
+}
+
+void setAsyncProcessRunner(AsyncProcessRunner runner)
+{
+    asyncProcessRunner() = std::move(runner);
 }
 
 QString auditDescription(const QString& sentence)

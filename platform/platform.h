@@ -42,6 +42,21 @@ void setProcessRunner(ProcessRunner runner);
 // The real runner, bypassing any replacement (a recording runner may delegate to it).
 ProcessResult runProcess(const ProcessCall& call, int timeoutMs = 30000);
 
+// Starts the program and returns at once; `onFinished` runs later from the calling thread's
+// event loop with the outcome: started false (exit code -1) when it could not be started,
+// otherwise its exit code (-1 after a crash) and standard output. Its standard input is the
+// null device and, on Unix, it runs without a controlling terminal, so a program that asks
+// a question (a password) reads end of file instead of waiting. When `context` is destroyed
+// first, the program is killed and `onFinished` is not called.
+using ProcessCallback = std::function<void(const ProcessResult&)>;
+void startProcess(const QString& program, const QStringList& arguments, QObject* context,
+                  ProcessCallback onFinished);
+// Replaces how startProcess starts programs (tests): the runner receives the call and the
+// callback, and returns true when it will answer the callback itself, false to let the
+// program really start. An empty runner restores the real behaviour.
+using AsyncProcessRunner = std::function<bool(const ProcessCall&, const ProcessCallback&)>;
+void setAsyncProcessRunner(AsyncProcessRunner runner);
+
 // ---------------------------------------------------------------------------
 // Audit trail (see audit.h for logEvent itself).
 

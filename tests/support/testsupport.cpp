@@ -13,6 +13,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <cstdio>
@@ -64,6 +65,23 @@ void installRecorder()
         ok.exitCode = 0;
         return ok;
     });
+    // Programs started without waiting are recorded in the same list; their outcome arrives
+    // from the event loop, as it would from a real program.
+    platform::setAsyncProcessRunner(
+        [](const platform::ProcessCall& c, const platform::ProcessCallback& done) {
+            recorded().calls.append(c);
+            if (recorded().real)
+                return false;
+            platform::ProcessResult result;
+            if (recorded().handler) {
+                result = recorded().handler(c);
+            } else {
+                result.started = true;
+                result.exitCode = 0;
+            }
+            QTimer::singleShot(0, QCoreApplication::instance(), [done, result] { done(result); });
+            return true;
+        });
 }
 
 QString& certificateDir()

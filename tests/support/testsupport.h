@@ -32,8 +32,9 @@ void clearAudit();
 // ---- external programs --------------------------------------------------------------
 QList<platform::ProcessCall> processCalls();
 void clearProcessCalls();
-// Decides the outcome of recorded programs (default: started, exit code 0). Calls are
-// recorded in every case.
+// Decides the outcome of recorded programs (default: started, exit code 0), whether waited
+// for or started with startProcess (whose outcome then arrives from the event loop). Calls
+// are recorded in every case.
 void setProcessHandler(std::function<platform::ProcessResult(const platform::ProcessCall&)> handler);
 // Really runs the programs (still recording them), e.g. the wake tool inside the namespace.
 void runProcessesForReal();
