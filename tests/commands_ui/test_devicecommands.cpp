@@ -17,6 +17,9 @@
 
 namespace platform = rvx::platform;
 
+using rvx::test::AgentSetup;
+using rvx::test::WindowFixture;
+
 namespace {
 
 using rvx::test::bytes;
@@ -76,8 +79,8 @@ class TestDeviceCommands : public QObject
     {
         AgentSetup setup;
         setup.serial = serial;
-        setup.client = client;
-        setup.firmware = firmware;
+        setup.clientVersion = client;
+        setup.firmwareVersion = firmware;
         return f->connect(setup);
     }
 
@@ -125,7 +128,7 @@ private slots:
         QCOMPARE(f->window->sendCommand(bytes({27, 0, 0, 0}), 4, QByteArray()), -1);
 
         // Two devices for a single-device action.
-        f->select({"S1", "S2"});
+        f->selectSerials({"S1", "S2"});
         f->window->on_configure_shadowing_triggered();
         QCOMPARE(Ask::lastMessage().title, QString("Configure Session Shadowing"));
         QCOMPARE(Ask::lastMessage().text,
@@ -144,7 +147,7 @@ private slots:
         SimAgent* b = agent("S2", "8.3.1", "4.8.2");
         SimAgent* old = agent("S3", "8.2.5", "4.10.0");
         QVERIFY(a && b && old);
-        f->select({"S1", "S2", "S3"});
+        f->selectSerials({"S1", "S2", "S3"});
         scriptService("s3cret");
         Ask::answerNext(QMessageBox::Yes); // the disclaimer
         f->window->on_configure_x11vnc_triggered();
@@ -187,8 +190,8 @@ private slots:
         QVERIFY(a && b);
 
         // The store holds the broadcast device; the other selected device is static.
-        f->select({"B1"});
-        f->select({"B1", "B2"});
+        f->selectSerials({"B1"});
+        f->selectSerials({"B1", "B2"});
         scriptChoice(1);
         f->window->on_configure_beacon_triggered();
         QCOMPARE(Ask::lastMessage().kind, Ask::Kind::Critical);
@@ -199,8 +202,8 @@ private slots:
         QVERIFY(WindowFixture::received(b).isEmpty());
 
         // With the static device in the store both get it; switching off needs no method.
-        f->select({"B2"});
-        f->select({"B1", "B2"});
+        f->selectSerials({"B2"});
+        f->selectSerials({"B1", "B2"});
         scriptChoice(1);
         f->window->on_configure_beacon_triggered();
         const QByteArray on = WindowFixture::plainConfig(67, "rvx_beacon_enabled=yes\n");
@@ -220,7 +223,7 @@ private slots:
         printer.hostname = "printer-1";
         SimAgent* p = f->connect(printer);
         QVERIFY(a && old && p);
-        f->select({"R1", "R2", "R3"});
+        f->selectSerials({"R1", "R2", "R3"});
 
         scriptChoice(2);                   // Power Off
         Ask::answerNext(QMessageBox::Yes); // "Are you sure..."
@@ -242,7 +245,7 @@ private slots:
 
         // Reboot, going ahead with the print server.
         rvx::test::clearAudit();
-        f->select({"R1", "R3"});
+        f->selectSerials({"R1", "R3"});
         scriptChoice(1);
         Ask::answerNext(QMessageBox::Yes);
         Ask::answerNext(QMessageBox::Yes);
@@ -263,7 +266,7 @@ private slots:
         inMaintenance.bootMode = ThinclientInfo::BootMaintenance;
         SimAgent* maint = f->connect(inMaintenance);
         QVERIFY(normal && maint);
-        f->select({"M1", "M2"});
+        f->selectSerials({"M1", "M2"});
 
         scriptChoice(1);
         Ask::answerNext(QMessageBox::Yes);
@@ -288,7 +291,7 @@ private slots:
         SimAgent* a = agent("T1", "8.1.0");
         SimAgent* old = agent("T2", "8.0.9");
         QVERIFY(a && old);
-        f->select({"T1", "T2"});
+        f->selectSerials({"T1", "T2"});
 
         scriptChoice(2); // keep the existing saved state: nothing to send
         f->window->on_set_reset_state_triggered();
@@ -317,7 +320,7 @@ private slots:
         SimAgent* modern = agent("P1", "8.4.0");
         SimAgent* legacy = agent("P2", "7.5.0");
         QVERIFY(modern && legacy);
-        f->select({"P1", "P2"});
+        f->selectSerials({"P1", "P2"});
 
         scriptService("abcde");
         f->window->on_set_zylconfig_password_triggered();
@@ -343,7 +346,7 @@ private slots:
         SimAgent* modern = agent("H1", "8.3.0");
         SimAgent* legacy = agent("H2", "7.0.0");
         QVERIFY(modern && legacy);
-        f->select({"H1", "H2"});
+        f->selectSerials({"H1", "H2"});
 
         scriptText(QString()); // refused by the dialog itself
         f->window->on_change_hostname_triggered();
@@ -367,7 +370,7 @@ private slots:
         SimAgent* plain = agent("D8", "8.3.9");
         SimAgent* packed = agent("D9", "8.4.0");
         QVERIFY(legacy && plain && packed);
-        f->select({"D7", "D8", "D9"});
+        f->selectSerials({"D7", "D8", "D9"});
         Ask::scriptNext([](QDialog* d) {
             d->findChild<QRadioButton*>("rdbtnStatic")->click();
             d->findChild<QLineEdit*>("tbxHostname")->setText("rvx.lab");
@@ -394,7 +397,7 @@ private slots:
         setup.configuration = "powersave=yes\npxe_server_enabled=no\n";
         SimAgent* legacy = f->connect(setup);
         QVERIFY(legacy);
-        f->select({"X7"});
+        f->selectSerials({"X7"});
         Ask::scriptNext([](QDialog* d) {
             d->findChild<QGroupBox*>("grbxEnableServerCap")->setChecked(true);
             d->findChild<QLineEdit*>("tbxSubnet")->setText("10.77.0.0");
@@ -413,9 +416,9 @@ private slots:
         QCOMPARE(rvx::test::auditSentences(), QStringList{"configured PXE boot services on X7"});
 
         // A firmware type without the capability is refused before the dialog.
-        SimAgent* other = f->connect({"X3", "8.4.0", "4.10.0", 3});
+        SimAgent* other = f->connect(AgentSetup{"X3", "8.4.0", "4.10.0", 3});
         QVERIFY(other);
-        f->select({"X3"});
+        f->selectSerials({"X3"});
         f->window->on_configure_pxe_triggered();
         QCOMPARE(Ask::lastMessage().text,
                  QString("PXE boot server capability is not supported on devices with this firmware type."));
@@ -437,7 +440,7 @@ private slots:
         modern->setListAnswer(43, 0, attached);
 
         // The older agent takes only the redirected devices: no "No" choice is offered.
-        f->select({"U7"});
+        f->selectSerials({"U7"});
         QStringList offered;
         Ask::scriptNext([&offered](QDialog* d) {
             auto* dialog = qobject_cast<DlgUsbRedirection*>(d);
@@ -455,7 +458,7 @@ private slots:
         QCOMPARE(toLegacy.at(1), bytes({44, 0, 0, 14, 0, 1}) + lp("0781:5567"));
 
         // rdp on a newer agent: numbered lines, the number no longer used sent empty.
-        f->select({"U8"});
+        f->selectSerials({"U8"});
         Ask::scriptNext([](QDialog* d) {
             auto* dialog = qobject_cast<DlgUsbRedirection*>(d);
             const QStringList ids = dialog->rowIds();
@@ -490,7 +493,7 @@ private slots:
         const QString mac = f->record("W1")->macAddress().remove(':');
 
         // Offline devices are selected too; only the offline x86 one is woken.
-        f->select({"W1", "W2", "W3"});
+        f->selectSerials({"W1", "W2", "W3"});
         Ask::answerNext(QMessageBox::Yes);
         f->window->on_wake_device_triggered();
         const QString tool = platform::toolPath(platform::Tool::Wake);
@@ -528,7 +531,7 @@ private slots:
         QVERIFY(sleeper);
         sleeper->disconnectFromServer();
         QVERIFY(rvx::test::waitFor([this] { return !f->record("W1")->isOnline(); }));
-        f->select({"W1"});
+        f->selectSerials({"W1"});
 
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(rvx::test::binaryDir() + "/bin") + ":" + path);
@@ -560,7 +563,7 @@ private slots:
         DeptInfo* orphans = f->window->departments().findById(0);
         QVERIFY(orphans->hasMember("z1") && orphans->hasMember("z2"));
 
-        f->select({"Z1", "Z2"});
+        f->selectSerials({"Z1", "Z2"});
         Ask::answerNext(QMessageBox::No);
         f->window->on_delete_device_triggered();
         QCOMPARE(Ask::lastMessage().defaultButton, QMessageBox::No);
@@ -584,7 +587,7 @@ private slots:
     void sshSession()
     {
         QVERIFY(agent("Q1"));
-        f->select({"Q1"});
+        f->selectSerials({"Q1"});
         f->window->sshToDevice();
         QCOMPARE(rvx::test::processCalls().size(), 1);
         QCOMPARE(rvx::test::processCalls().first().arguments,

@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QListWidget>
 
+using rvx::test::AgentSetup;
+using rvx::test::WindowFixture;
+
 namespace {
 
 const QByteArray ConfigA = "brd_hostname=dev-a\n"
@@ -90,7 +93,7 @@ class TestProfileCommands : public QObject
     {
         AgentSetup setup;
         setup.serial = serial;
-        setup.client = client;
+        setup.clientVersion = client;
         setup.configuration = config;
         return f->connect(setup, keepFrames);
     }
@@ -125,7 +128,7 @@ private slots:
         SimAgent* b = agent("B1", "8.3.0", ConfigB);
         QVERIFY(a && b);
 
-        f->select({"A1"});
+        f->selectSerials({"A1"});
         Ask::chooseNext(profilePath("lab"));
         Ask::answerNext(QMessageBox::No); // keep factory defaults as the reset state
         f->window->on_save_config_triggered();
@@ -146,7 +149,7 @@ private slots:
         QVERIFY(WindowFixture::isCompressedConfig(toA.first(), 54,
                                                   "mrl_profile_filename=" + key.toLatin1() + "\n"));
 
-        f->select({"A1", "B1"});
+        f->selectSerials({"A1", "B1"});
         Ask::chooseNext(saved);
         scriptFilter();
         Ask::answerNext(QMessageBox::Yes);
@@ -176,7 +179,7 @@ private slots:
     {
         SimAgent* a = agent("A1", "8.4.0", ConfigA);
         QVERIFY(a);
-        f->select({"A1"});
+        f->selectSerials({"A1"});
         Ask::chooseNext(profilePath("lab.txt"));
         Ask::answerNext(QMessageBox::Yes);
         f->window->on_save_config_triggered();
@@ -205,7 +208,7 @@ private slots:
         QVERIFY(a);
         const QString path = writeProfile("partial.txt", ConfigA);
         const QString key = QDir::fromNativeSeparators(path);
-        f->select({"A1"});
+        f->selectSerials({"A1"});
         Ask::chooseNext(path);
         scriptFilter({"Network", "Log Level"});
         Ask::answerNext(QMessageBox::Yes); // no reset question for a partial selection
@@ -225,7 +228,7 @@ private slots:
         SimAgent* a = agent("A1", "8.4.0", ConfigA);
         SimAgent* old = agent("C7", "7.5.0");
         QVERIFY(a && old);
-        f->select({"A1"});
+        f->selectSerials({"A1"});
 
         // An extension in capitals is kept.
         Ask::chooseNext(profilePath("LAB.TXT"));
@@ -241,7 +244,7 @@ private slots:
         QCOMPARE(Ask::lastMessage().text, "Error creating file:\n\n" + unwritable);
 
         // An older agent cannot save.
-        f->select({"C7"});
+        f->selectSerials({"C7"});
         f->window->on_save_config_triggered();
         QCOMPARE(Ask::lastMessage().text,
                  QString("\nUnsupported client version - please upgrade rvx_client to "
@@ -250,7 +253,7 @@ private slots:
         // A profile that is gone is reported and nothing is applied.
         WindowFixture::received(a);
         rvx::test::clearAudit();
-        f->select({"A1", "C7"});
+        f->selectSerials({"A1", "C7"});
         const QString gone = profilePath("gone.txt");
         Ask::chooseNext(gone);
         scriptFilter();
@@ -328,7 +331,7 @@ private slots:
         QVERIFY(a->waitForDisconnected());
         SimAgent* selected = agent("S1", "8.4.0", "log_level=2\nx11vnc_enabled=no\n");
         QVERIFY(selected);
-        f->select({"S1"});
+        f->selectSerials({"S1"});
         QCOMPARE(config_store_get("x11vnc_enabled"), QByteArray("no"));
         QVERIFY(agent("A1", "8.4.0", QByteArray(), true));
         QCOMPARE(config_store_get("x11vnc_enabled"), QByteArray("no"));
