@@ -479,6 +479,36 @@ private slots:
                  (QStringList{"configured USB redirections for U7", "configured USB redirections for U8"}));
     }
 
+    void answersOnlyFromTheDeviceAsked()
+    {
+        const QList<QByteArray> attached{"U: 0781:5567 SanDisk Cruzer"};
+        AgentSetup rdp{"UA", "8.4.0"};
+        rdp.protocolType = 3;
+        SimAgent* asked = f->connect(rdp);
+        rdp.serial = "UB";
+        SimAgent* other = f->connect(rdp);
+        QVERIFY(asked && other);
+        // A list nobody asked for opens no editor.
+        other->sendList(43, 0, attached);
+        QVERIFY(other->echo());
+        QCoreApplication::processEvents();
+        QVERIFY(recordsOf(Ask::Kind::Dialog).isEmpty());
+        // Asked of one device: another device's list is dropped, the device's own opens it once.
+        f->selectSerials({"UA"});
+        f->window->enumerateUsb();
+        other->sendList(43, 0, attached);
+        QVERIFY(other->echo());
+        QCoreApplication::processEvents();
+        QVERIFY(recordsOf(Ask::Kind::Dialog).isEmpty());
+        asked->sendList(43, 0, attached);
+        QVERIFY(asked->echo());
+        QVERIFY(rvx::test::waitFor([] { return recordsOf(Ask::Kind::Dialog).size() == 1; }));
+        asked->sendList(43, 0, attached); // a second, late answer
+        QVERIFY(asked->echo());
+        QCoreApplication::processEvents();
+        QCOMPARE(recordsOf(Ask::Kind::Dialog).size(), 1);
+    }
+
     void wakeDevices()
     {
         SimAgent* sleeper = agent("W1", "8.4.5");

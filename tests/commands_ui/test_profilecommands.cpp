@@ -2,6 +2,7 @@
 // loading it onto devices whole or by category, and a department's linked profile reaching
 // its members when they connect, checked on what the simulated agents received.
 
+#include "profiles.h"
 #include "windowfixture.h"
 
 #include "configlib.h"
@@ -249,6 +250,19 @@ private slots:
         QCOMPARE(Ask::lastMessage().text,
                  QString("\nUnsupported client version - please upgrade rvx_client to "
                          "version 8.0.0 or higher on this device."));
+
+        // A device whose configuration the server does not hold yet has nothing to save: no
+        // empty profile is written and announced as saved.
+        SimAgent* silent = agent("N8", "8.4.0");
+        QVERIFY(silent);
+        f->selectSerials({"N8"});
+        const int choosers = Ask::records().size();
+        f->window->on_save_config_triggered();
+        QCOMPARE(Ask::lastMessage().kind, Ask::Kind::Critical);
+        QCOMPARE(Ask::lastMessage().title, QString("Save Device Configuration"));
+        QCOMPARE(Ask::lastMessage().text, profiles::nothingToSaveText());
+        QCOMPARE(Ask::records().size(), choosers + 1); // no file chooser was shown
+        QVERIFY(WindowFixture::received(silent).isEmpty());
 
         // A profile that is gone is reported and nothing is applied.
         WindowFixture::received(a);

@@ -104,6 +104,45 @@ private slots:
         QVERIFY(waitFor([&] { return list->view()->isSortingEnabled(); }));
     }
 
+    void refusedSerialToldOnce_data()
+    {
+        QTest::addColumn<QString>("serial");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("space")
+            << "AB CD"
+            << "A device with the serial number \"AB CD\" was refused: a serial number may "
+               "only hold letters, digits, \".\", \"_\", \":\" and \"-\"."
+            << "refused a device with the unusable serial number \"AB CD\"";
+        QTest::newRow("control character shown escaped")
+            << QString("AB\x01")
+            << QString("A device with the serial number \"AB\\x01\" was refused: a serial "
+                       "number may only hold letters, digits, \".\", \"_\", \":\" and \"-\".")
+            << QString("refused a device with the unusable serial number \"AB\\x01\"");
+        QTest::newRow("none") << ""
+                              << "A device that reported no serial number was refused."
+                              << "refused a device that reported no serial number";
+    }
+
+    void refusedSerialToldOnce()
+    {
+        QFETCH(QString, serial);
+        QFETCH(QString, status);
+        QFETCH(QString, sentence);
+        WindowFixture f;
+        MainWindow* w = f.start();
+        QVERIFY(w);
+        QVERIFY(!f.connectAgent(DeviceSpec{serial}));
+        QVERIFY(waitFor([&] { return w->statusLabel()->text() == status; }));
+        QCOMPARE(auditSentences().count(sentence), 1);
+        // The device tries again: nothing new is said.
+        w->statusLabel()->clear();
+        QVERIFY(!f.connectAgent(DeviceSpec{serial}));
+        QVERIFY(f.agents.empty());
+        QCOMPARE(w->statusLabel()->text(), QString());
+        QCOMPARE(auditSentences().count(sentence), 1);
+    }
+
     void hiddenFirmwareTypeColumnAndStoredDevices()
     {
         WindowFixture f;

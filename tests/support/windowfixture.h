@@ -32,8 +32,8 @@ namespace rvx::test {
 
 inline std::unique_ptr<QSettings> openStore()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orbenium"),
-                                       QStringLiteral("RVX"));
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Orbenium"), QStringLiteral("RVX"));
 }
 
 // A device as a simulated agent presents it. An empty MAC address gives each connected agent
@@ -233,8 +233,12 @@ public:
     // echo (the echo itself is left out); the list is cleared again.
     static QList<SimAgent::Frame> received(SimAgent* agent)
     {
-        if (!agent->echo())
-            return {{0xFF, 0xFF, QByteArray("no echo"), QByteArray("no echo")}};
+        if (!agent->echo()) {
+            SimAgent::Frame none;
+            none.type = none.code = 0xFF;
+            none.payload = none.raw = QByteArray("no echo");
+            return {none};
+        }
         QList<SimAgent::Frame> frames = agent->frames();
         frames.removeLast();
         agent->clearFrames();

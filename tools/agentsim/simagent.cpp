@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <cstring>
+
 SimAgent::SimAgent(QObject* parent)
     : QObject(parent)
 {
@@ -303,7 +305,8 @@ void SimAgent::onReadyRead()
             return;
         m_proofRead = true;
     }
-    m_received += bytes;
+    if (m_streamThreshold <= 0)
+        m_received += bytes;
     m_unparsed += bytes;
     parseFrames();
 }
@@ -311,6 +314,8 @@ void SimAgent::onReadyRead()
 void SimAgent::parseFrames()
 {
     for (;;) {
+        if (m_streaming && !takeStreamed())
+            return;
         if (m_unparsed.size() < 4)
             return;
         const quint8 type = static_cast<quint8>(m_unparsed.at(0));
@@ -331,6 +336,17 @@ void SimAgent::parseFrames()
             return;
         const uchar* p = reinterpret_cast<const uchar*>(m_unparsed.constData()) + 2;
         const qint64 length = fieldSize == 4 ? qFromBigEndian<quint32>(p) : qFromBigEndian<quint16>(p);
+        if (m_streamThreshold > 0 && length > m_streamThreshold) {
+            m_streaming = true;
+            m_stream = Frame();
+            m_stream.type = type;
+            m_stream.code = static_cast<quint8>(m_unparsed.at(1));
+            m_stream.raw = m_unparsed.left(2 + fieldSize);
+            m_stream.streamedLength = 0;
+            m_streamTotal = length;
+            m_unparsed.remove(0, 2 + fieldSize);
+            continue;
+        }
         if (m_unparsed.size() < 2 + fieldSize + length)
             return;
         Frame f;
@@ -345,6 +361,46 @@ void SimAgent::parseFrames()
         if (m_listAnswers.contains(t) && (t == 43 || t == 59 || t == 61 || t == 62 || t == 65 || t == 70))
             sendRaw(m_listAnswers.value(t));
     }
+}
+
+bool SimAgent::takeStreamed()
+{
+    const qint64 take = qMin<qint64>(m_streamTotal - m_stream.streamedLength, m_unparsed.size());
+    const char* data = m_unparsed.constData();
+    // Runs of non-zero bytes, found a machine word at a time.
+    qint64 i = 0;
+    while (i < take) {
+        if (i + 8 <= take) {
+            quint64 word;
+            std::memcpy(&word, data + i, 8);
+            if (word == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (data[i] == 0) {
+            ++i;
+            continue;
+        }
+        qint64 end = i;
+        while (end < take && data[end] != 0)
+            ++end;
+        const qint64 offset = m_stream.streamedLength + i;
+        QList<QPair<qint64, QByteArray>>& runs = m_stream.nonZeroRuns;
+        if (!runs.isEmpty() && runs.last().first + runs.last().second.size() == offset)
+            runs.last().second.append(data + i, static_cast<int>(end - i)); // a run split between reads
+        else if (runs.size() < 10000)
+            runs.append({offset, QByteArray(data + i, static_cast<int>(end - i))});
+        i = end;
+    }
+    m_stream.streamedLength += take;
+    m_unparsed.remove(0, static_cast<int>(take));
+    if (m_stream.streamedLength < m_streamTotal)
+        return false;
+    m_streaming = false;
+    m_frames.append(m_stream);
+    emit frameReceived(m_stream);
+    return true;
 }
 
 bool SimAgent::waitForFrames(int count, int timeoutMs)

@@ -31,6 +31,11 @@ public:
         quint8 code = 0;
         QByteArray payload;
         QByteArray raw; // the whole frame
+        // A long frame taken in as a stream (see setStreamedBodies): its payload length, and
+        // where in the payload its non-zero bytes were (offset and run of bytes); raw then
+        // holds the header only.
+        qint64 streamedLength = -1;
+        QList<QPair<qint64, QByteArray>> nonZeroRuns;
     };
 
     enum class Proof
@@ -108,6 +113,12 @@ public:
     // Waits for the next frame of the type after the first `from` frames; its index or -1.
     int waitForFrameOfType(quint8 type, int from = 0, int timeoutMs = 10000);
     void clearFrames();
+    // Frames with a payload longer than `threshold` bytes are taken in as they arrive without
+    // being kept (a multi-gigabyte file installed on the device): only their length and
+    // their non-zero bytes are recorded. Bytes received are then not kept either. 0: off.
+    void setStreamedBodies(qint64 threshold) { m_streamThreshold = threshold; }
+    // Payload bytes of the long frame being streamed in so far (-1 when none).
+    qint64 streamedSoFar() const { return m_streaming ? m_stream.streamedLength : -1; }
 
     // ---- file transfer ----------------------------------------------------------------
     // Type 9: the status of the reply (or -1 without reply); the reply text in *text.
@@ -154,4 +165,9 @@ private:
     QHash<quint8, QByteArray> m_listAnswers;
     bool m_disconnected = false;
     int m_pendingAcks = 0; // file-data acknowledgements still expected (4-byte frames)
+    qint64 m_streamThreshold = 0;
+    bool m_streaming = false;
+    Frame m_stream;           // the long frame being streamed in
+    qint64 m_streamTotal = 0; // its payload length
+    bool takeStreamed();
 };
