@@ -231,6 +231,12 @@ QByteArray certificateStem(const QString& name)
     return stem;
 }
 
+bool isCertificateName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.,:-]+$"));
+    return pattern.match(name).hasMatch();
+}
+
 QByteArray firewallText(bool enabled)
 {
     return line("firewall_enabled", yesNo(enabled));

@@ -88,6 +88,9 @@ QList<QPair<QString, QString>> wireTexts(const NetworkSettings& settings);
 
 // The certificate paths use the bundle's file name with its last "." replaced by "_".
 QByteArray certificateStem(const QString& name);
+// A name an installed file may have (ASCII letters, digits, "_", ".", ",", "-" and ":"), so
+// a certificate name can never lead its paths out of the certificate folders.
+bool isCertificateName(const QString& name);
 
 QByteArray firewallText(bool enabled); // category 36
 // Older agents: type 36, code 0, one byte.

@@ -317,6 +317,11 @@ private slots:
         QCOMPARE(certificateStem("corp.cert.pfx"), QByteArray("corp.cert_pfx"));
         QCOMPARE(certificateStem("bundle"), QByteArray("bundle"));
         QCOMPARE(certificateStem(".p12"), QByteArray("_p12"));
+        QVERIFY(isCertificateName("corp.cert.pfx"));
+        QVERIFY(isCertificateName("a_b-c.1,2:3"));
+        QVERIFY(!isCertificateName("../../etc/x.pfx"));
+        QVERIFY(!isCertificateName("my cert.pfx"));
+        QVERIFY(!isCertificateName(""));
     }
 
     void legacyFrameBytes()
