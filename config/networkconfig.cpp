@@ -379,11 +379,11 @@ QList<WirelessNetwork> visibleNetworks(const QStringList& reported)
     return networks;
 }
 
-QString networkLabel(const WirelessNetwork& network)
+QString networkLabel(const WirelessNetwork& network, int nameWidth)
 {
     if (!network.detailed)
         return network.ssid;
-    QString name = network.ssid.leftJustified(32) + QStringLiteral("  ");
+    QString name = network.ssid.leftJustified(nameWidth) + QStringLiteral("  ");
     if (network.open)
         name += QStringLiteral("open, ");
     return QStringLiteral("%1channel %2, quality %3/70").arg(name, network.channel, network.quality);

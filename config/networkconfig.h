@@ -139,8 +139,9 @@ struct WirelessNetwork
 // The entries worth listing: a network whose name is only "\x00" sequences (a hidden one)
 // or empty is dropped; a name reported twice is listed once.
 QList<WirelessNetwork> visibleNetworks(const QStringList& reported);
-// The combo box text: the name padded to a column, then "channel C, quality Q/70", with
-// "open, " before it for a network without encryption; a bare name as it is.
-QString networkLabel(const WirelessNetwork& network);
+// The combo box text: the name padded to a column of nameWidth characters and two blanks,
+// then "channel C, quality Q/70", with "open, " before it for a network without encryption;
+// a bare name as it is.
+QString networkLabel(const WirelessNetwork& network, int nameWidth = 32);
 
 } // namespace netconfig

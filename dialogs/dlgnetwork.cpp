@@ -5,6 +5,8 @@
 #include "inputrules.h"
 #include "ui_dlgnetwork.h"
 
+#include <QAbstractItemView>
+#include <QFontDatabase>
 #include <QRegularExpression>
 #include <QSignalBlocker>
 
@@ -205,8 +207,17 @@ void DlgNetwork::setSsidList(const QStringList& entries)
     const QString kept = ssid();
     const QSignalBlocker blocker(ui->cmbxSsid);
     ui->cmbxSsid->clear();
-    for (const netconfig::WirelessNetwork& network : netconfig::visibleNetworks(entries))
-        ui->cmbxSsid->addItem(netconfig::networkLabel(network), network.ssid);
+    // Names are padded to a column: the list lines up in a fixed-pitch font.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QList<netconfig::WirelessNetwork> networks = netconfig::visibleNetworks(entries);
+    int width = 8;
+    for (const netconfig::WirelessNetwork& network : networks)
+        width = qMax(width, network.ssid.size());
+    for (const netconfig::WirelessNetwork& network : networks) {
+        ui->cmbxSsid->addItem(netconfig::networkLabel(network, width), network.ssid);
+        ui->cmbxSsid->setItemData(ui->cmbxSsid->count() - 1, fixed, Qt::FontRole);
+    }
+    ui->cmbxSsid->view()->setMinimumWidth(ui->cmbxSsid->view()->sizeHintForColumn(0) + 24);
     ui->cmbxSsid->setCurrentIndex(kept.isEmpty() ? -1 : ui->cmbxSsid->findData(kept));
     ui->cmbxSsid->setEditText(kept);
 }
