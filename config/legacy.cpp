@@ -17,7 +17,7 @@
 //       u16 option index, u16 (unused),
 //       code > 0: u16 Citrix layout index, lp Citrix layout, u16 num lock, u16 volume,
 //                 u16 mouse sensitivity, u16 right-handed, lp audio port type,
-//       code > 1: u16 on-screen keyboard
+//       code > 1: u16 on-screen keyboard (a single byte when only one is left)
 //   36  byte firewall
 //   37  byte power saving, byte PXE enabled,
 //       PXE enabled: byte PXE only, lp range low, lp range high, lp subnet, lp netmask, byte mode
@@ -327,8 +327,12 @@ std::optional<LegacyReport> legacy_convert(quint8 type, quint8 code, const QByte
             out.line("mouse_is_righthanded", yesNo(in.u16() != 0));
             out.line("audio_port_type", in.lpString());
         }
-        if (code > 1)
-            out.line("on_screen_kbd_enabled", yesNo(in.u16() != 0));
+        if (code > 1) {
+            // The agents write a 16-bit number; the frame the server sends them ends with one
+            // byte, so a payload with a single byte left is read that way too.
+            const bool onScreenKeyboard = in.remaining() == 1 ? in.byte() != 0 : in.u16() != 0;
+            out.line("on_screen_kbd_enabled", yesNo(onScreenKeyboard));
+        }
         break;
     case msg::Type::Firewall:
         out.line("firewall_enabled", yesNo(in.byte() != 0));
