@@ -35,7 +35,7 @@ FrameReader::Result FrameReader::step(QIODevice* device, bool oldAgent)
         if (n == 0)
             return Result::NeedMore;
         const quint8 type = static_cast<quint8>(byte) & 0x7F;
-        if (type == 0)
+        if (type == msg::number(msg::Type::KeepAlive))
             return Result::KeepAlive;
         if (!msg::isValidType(type))
             return Result::Error;
@@ -67,7 +67,7 @@ FrameReader::Result FrameReader::step(QIODevice* device, bool oldAgent)
             return Result::Error;
         }
         quint32 length = fieldSize == 4 ? qFromBigEndian<quint32>(field) : qFromBigEndian<quint16>(field);
-        if (oldAgent && m_type == 11)
+        if (oldAgent && m_type == msg::number(msg::Type::FileReadBlock))
             length = 2;
         // 16-bit lengths cannot exceed 65535; the long types are capped before anything is
         // allocated, so an announced 4 GB frame costs nothing.

@@ -73,7 +73,7 @@ QByteArray welcomeMessage(const QDate& localDate, quint32 unixTime, const QByteA
     payload += wire::lpString(QByteArray::number(localDate.year()));
     payload += wire::lpString(version);
     wire::appendU32(payload, unixTime);
-    return wire::frame(5, 2, payload);
+    return wire::frame(msg::Welcome, 2, payload);
 }
 
 } // namespace handshake

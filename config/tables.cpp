@@ -280,12 +280,11 @@ QString config_hardware_display_name(int index)
     const QString name = QString::fromLatin1(kHardware[index].name);
     switch (kHardware[index].family) {
     case Family::Pc:
-        return QStringLiteral("ZYLOS ") + QLatin1String(kPcFamilyLabel) + QStringLiteral(" (") +
-               name.left(16) + QLatin1Char(')');
+        return QStringLiteral("ZYLOS %1 (%2)").arg(QLatin1String(kPcFamilyLabel), name.left(16));
     case Family::Nuc:
-        return QStringLiteral("ZYLOS SFF (") + name.mid(4, 17) + QLatin1Char(')');
+        return QStringLiteral("ZYLOS SFF (%1)").arg(name.mid(4, 17));
     case Family::RPi:
-        return QStringLiteral("ZYLOS ") + name.mid(4, 23);
+        return QStringLiteral("ZYLOS %1").arg(name.mid(4, 23));
     case Family::None:
         break;
     }
