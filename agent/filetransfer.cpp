@@ -1,5 +1,7 @@
 #include "filetransfer.h"
 
+#include "pathrules.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,21 +16,7 @@ namespace filetransfer {
 
 namespace {
 
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
-#endif
-
-QString canonicalFolder(const QString& folder)
-{
-    if (folder.isEmpty() || folder.contains(QChar(0)))
-        return QString();
-    const QFileInfo info(QDir::fromNativeSeparators(folder));
-    if (!info.isDir())
-        return QString();
-    return info.canonicalFilePath();
-}
+using rvx::platform::canonicalFolder;
 
 bool withinAny(const QString& canonicalPath, const QStringList& roots)
 {
@@ -54,14 +42,7 @@ bool badName(const QString& name)
 
 bool isWithin(const QString& canonicalPath, const QString& canonicalRoot)
 {
-    if (canonicalPath.isEmpty() || canonicalRoot.isEmpty())
-        return false;
-    if (canonicalPath.compare(canonicalRoot, PathCase) == 0)
-        return true;
-    QString prefix = canonicalRoot;
-    if (!prefix.endsWith(QLatin1Char('/')))
-        prefix += QLatin1Char('/');
-    return canonicalPath.startsWith(prefix, PathCase);
+    return rvx::platform::isWithin(canonicalPath, canonicalRoot);
 }
 
 Resolution resolveRead(const QString& requested, const Rules& rules)

@@ -20,16 +20,6 @@ QByteArray lp(const QString& text)
     return wire::lpString(configValue(text).left(LpTextMax));
 }
 
-QByteArray yesNo(bool on)
-{
-    return on ? QByteArrayLiteral("yes") : QByteArrayLiteral("no");
-}
-
-QByteArray line(const char* key, const QByteArray& value)
-{
-    return QByteArray(key) + '=' + value + '\n';
-}
-
 QByteArray oneByteFrame(msg::Type type, bool value)
 {
     return wire::frame(type, 0, QByteArray(1, value ? char(1) : char(0)));
@@ -198,6 +188,16 @@ QList<InterruptionWarning> interruptionWarnings(Interruption kind, const DeviceF
     return list;
 }
 
+QByteArray yesNo(bool on)
+{
+    return on ? QByteArrayLiteral("yes") : QByteArrayLiteral("no");
+}
+
+QByteArray settingLine(const char* key, const QByteArray& value)
+{
+    return QByteArray(key) + '=' + value + '\n';
+}
+
 // ---- values ------------------------------------------------------------------------------------
 
 QByteArray configValue(const QString& value)
@@ -274,7 +274,7 @@ QByteArray powersaveFrame(bool enabled)
 
 QByteArray powersaveText(bool enabled)
 {
-    return line("powersave", yesNo(enabled));
+    return settingLine("powersave", yesNo(enabled));
 }
 
 QByteArray hostnameFrame(const QString& name)
@@ -284,7 +284,7 @@ QByteArray hostnameFrame(const QString& name)
 
 QByteArray hostnameText(const QString& name)
 {
-    return line("brd_hostname", configValue(name));
+    return settingLine("brd_hostname", configValue(name));
 }
 
 QByteArray descriptionFrame(const QString& text)
@@ -294,7 +294,7 @@ QByteArray descriptionFrame(const QString& text)
 
 QByteArray descriptionText(const QString& text)
 {
-    return line("description", configValue(text));
+    return settingLine("description", configValue(text));
 }
 
 QByteArray restrictedPasswordDigest(const QString& password)
@@ -309,24 +309,24 @@ QByteArray restrictedPasswordFrame(const QByteArray& digest)
 
 QByteArray restrictedPasswordText(const QByteArray& digest)
 {
-    return line("zylconfig_password", digest);
+    return settingLine("zylconfig_password", digest);
 }
 
 QByteArray remoteTriggeringText(bool enabled)
 {
-    return line("rrsh_enabled", yesNo(enabled));
+    return settingLine("rrsh_enabled", yesNo(enabled));
 }
 
 QByteArray beaconText(bool enabled)
 {
-    return line("rvx_beacon_enabled", yesNo(enabled));
+    return settingLine("rvx_beacon_enabled", yesNo(enabled));
 }
 
 QByteArray vncText(bool enabled, const QString& password)
 {
-    QByteArray text = line("x11vnc_enabled", yesNo(enabled));
+    QByteArray text = settingLine("x11vnc_enabled", yesNo(enabled));
     if (enabled)
-        text += line("x11vnc_password", password.toLatin1().toBase64());
+        text += settingLine("x11vnc_password", password.toLatin1().toBase64());
     return text;
 }
 
@@ -343,21 +343,22 @@ QString vncPasswordFromStored(const QByteArray& base64)
 
 QByteArray shadowingText(const QString& host, const QString& port, bool viewOnly)
 {
-    return line("shadower_hostname", configValue(host)) + line("shadower_port", configValue(port)) +
-           line("shadower_view_only", yesNo(viewOnly));
+    return settingLine("shadower_hostname", configValue(host)) +
+           settingLine("shadower_port", configValue(port)) +
+           settingLine("shadower_view_only", yesNo(viewOnly));
 }
 
 QByteArray pxeText(const PxeSettings& pxe)
 {
     if (!pxe.enabled)
         return QByteArrayLiteral("pxe_server_enabled=no\npxe_server_pxe_only=yes\n");
-    return line("pxe_server_enabled", "yes") + line("pxe_server_pxe_only", yesNo(pxe.pxeOnly)) +
-           line("pxe_server_range_low", configValue(pxe.rangeLow)) +
-           line("pxe_server_range_high", configValue(pxe.rangeHigh)) +
-           line("pxe_server_subnet", configValue(pxe.subnet)) +
-           line("pxe_server_netmask", configValue(pxe.netmask)) +
-           line("pxe_server_mode",
-                pxe.diskless ? QByteArrayLiteral("diskless") : QByteArrayLiteral("provision"));
+    return settingLine("pxe_server_enabled", "yes") + settingLine("pxe_server_pxe_only", yesNo(pxe.pxeOnly)) +
+           settingLine("pxe_server_range_low", configValue(pxe.rangeLow)) +
+           settingLine("pxe_server_range_high", configValue(pxe.rangeHigh)) +
+           settingLine("pxe_server_subnet", configValue(pxe.subnet)) +
+           settingLine("pxe_server_netmask", configValue(pxe.netmask)) +
+           settingLine("pxe_server_mode",
+                       pxe.diskless ? QByteArrayLiteral("diskless") : QByteArrayLiteral("provision"));
 }
 
 QByteArray pxeLegacyFrame(const PxeSettings& pxe, bool powersave)
@@ -391,16 +392,16 @@ bool beaconAllowed(const QByteArray& discoveryModeName, const QByteArray& server
 QByteArray discoveryText(const DiscoverySettings& settings)
 {
     const int mode = settings.mode >= 0 && settings.mode <= 3 ? settings.mode : 1;
-    QByteArray text = line("rvx_server_mode", QByteArray::number(mode)) +
-                      line("rvx_discovery_mode", config_discovery_mode_name(mode));
+    QByteArray text = settingLine("rvx_server_mode", QByteArray::number(mode)) +
+                      settingLine("rvx_discovery_mode", config_discovery_mode_name(mode));
     if (mode == 1 || mode == 2) {
-        text += line("rvx_server_hostname", configValue(settings.host));
-        text += line("rvx_server_port", configValue(settings.port));
-        text += line("rvx_server_defined", yesNo(mode == 2));
+        text += settingLine("rvx_server_hostname", configValue(settings.host));
+        text += settingLine("rvx_server_port", configValue(settings.port));
+        text += settingLine("rvx_server_defined", yesNo(mode == 2));
     } else {
-        text += line("rvx_server_defined", "no");
+        text += settingLine("rvx_server_defined", "no");
     }
-    text += line("rvx_retry_interval", configValue(settings.retryInterval));
+    text += settingLine("rvx_retry_interval", configValue(settings.retryInterval));
     return text;
 }
 

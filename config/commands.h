@@ -95,6 +95,12 @@ QList<InterruptionWarning> interruptionWarnings(Interruption kind, const DeviceF
 
 // ---- values --------------------------------------------------------------------------------
 
+// "yes" or "no".
+QByteArray yesNo(bool on);
+// One configuration line: key, "=", the value as given, LF (values go through configValue
+// first when they come from the administrator or a device).
+QByteArray settingLine(const char* key, const QByteArray& value);
+
 // A value for a configuration line or an lp-string: Latin-1, with line breaks, NULs and other
 // control characters removed so a value can never end its line and start another setting.
 QByteArray configValue(const QString& value);

@@ -43,12 +43,15 @@
 // lines (keys) of its own to the configuration text.
 
 #include "legacy.h"
+#include "commands.h"
 #include "configlib.h"
 #include "wire.h"
 
 #include <QList>
 
 namespace {
+
+using commands::yesNo;
 
 QByteArray oneLine(const QByteArray& value)
 {
@@ -60,11 +63,6 @@ QByteArray oneLine(const QByteArray& value)
         }
     }
     return value.left(end);
-}
-
-QByteArray yesNo(bool on)
-{
-    return on ? QByteArrayLiteral("yes") : QByteArrayLiteral("no");
 }
 
 class TextBuilder

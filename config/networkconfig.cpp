@@ -9,15 +9,8 @@ namespace netconfig {
 
 namespace {
 
-QByteArray yesNo(bool on)
-{
-    return on ? QByteArrayLiteral("yes") : QByteArrayLiteral("no");
-}
-
-QByteArray line(const char* key, const QByteArray& value)
-{
-    return QByteArray(key) + '=' + value + '\n';
-}
+using commands::settingLine;
+using commands::yesNo;
 
 QByteArray value(const QString& text)
 {
@@ -239,7 +232,7 @@ bool isCertificateName(const QString& name)
 
 QByteArray firewallText(bool enabled)
 {
-    return line("firewall_enabled", yesNo(enabled));
+    return settingLine("firewall_enabled", yesNo(enabled));
 }
 
 QByteArray firewallLegacyFrame(bool enabled)
@@ -255,39 +248,40 @@ QString firewallSentence(bool enabled, const QString& serial)
 
 QByteArray networkText(const NetworkSettings& s)
 {
-    QByteArray text = line("dns1", value(s.dns1)) + line("dns2", value(s.dns2)) +
-                      line("dspath", value(s.dsPath)) + line("nic_enabled", yesNo(s.wiredEnabled));
+    QByteArray text = settingLine("dns1", value(s.dns1)) + settingLine("dns2", value(s.dns2)) +
+                      settingLine("dspath", value(s.dsPath)) +
+                      settingLine("nic_enabled", yesNo(s.wiredEnabled));
     if (s.wiredEnabled) {
         const bool fixed = isStatic(s.wiredAddressing);
-        text += line("nic_dhcp_enabled", value(s.wiredAddressing));
-        text += line("nic_ip", fixed ? value(s.wiredIp) : QByteArray());
-        text += line("nic_netmask", fixed ? value(s.wiredNetmask) : QByteArray());
-        text += line("nic_gateway", fixed ? value(s.wiredGateway) : QByteArray());
-        text += line("nic_wol_enabled", yesNo(s.wakeOnLan));
-        text += line("nic_security", value(s.wiredSecurity));
+        text += settingLine("nic_dhcp_enabled", value(s.wiredAddressing));
+        text += settingLine("nic_ip", fixed ? value(s.wiredIp) : QByteArray());
+        text += settingLine("nic_netmask", fixed ? value(s.wiredNetmask) : QByteArray());
+        text += settingLine("nic_gateway", fixed ? value(s.wiredGateway) : QByteArray());
+        text += settingLine("nic_wol_enabled", yesNo(s.wakeOnLan));
+        text += settingLine("nic_security", value(s.wiredSecurity));
         if (!sameText(s.wiredSecurity, "none")) {
-            text += line("nic_radius_username", value(s.wiredUser));
+            text += settingLine("nic_radius_username", value(s.wiredUser));
             if (!s.wiredCertificate.contains(QLatin1Char('.')))
-                text += line("nic_password", password(s.wiredPassword));
+                text += settingLine("nic_password", password(s.wiredPassword));
             else
                 text += certificateLines("nic", s.wiredCertificate);
         }
     }
-    text += line("nic_wireless_enabled", yesNo(s.wirelessEnabled));
+    text += settingLine("nic_wireless_enabled", yesNo(s.wirelessEnabled));
     if (s.wirelessEnabled) {
         const bool fixed = isStatic(s.wirelessAddressing);
-        text += line("nic_wireless_dhcp_enabled", value(s.wirelessAddressing));
-        text += line("nic_wireless_ip", fixed ? value(s.wirelessIp) : QByteArray());
-        text += line("nic_wireless_netmask", fixed ? value(s.wirelessNetmask) : QByteArray());
-        text += line("nic_wireless_gateway", fixed ? value(s.wirelessGateway) : QByteArray());
-        text += line("nic_wireless_ssid", value(s.ssid));
-        text += line("nic_wireless_security", value(s.wirelessSecurity));
-        text += line("nic_wireless_password", password(s.wirelessPassword));
-        text += line("nic_wireless_radius_username", value(s.wirelessUser));
+        text += settingLine("nic_wireless_dhcp_enabled", value(s.wirelessAddressing));
+        text += settingLine("nic_wireless_ip", fixed ? value(s.wirelessIp) : QByteArray());
+        text += settingLine("nic_wireless_netmask", fixed ? value(s.wirelessNetmask) : QByteArray());
+        text += settingLine("nic_wireless_gateway", fixed ? value(s.wirelessGateway) : QByteArray());
+        text += settingLine("nic_wireless_ssid", value(s.ssid));
+        text += settingLine("nic_wireless_security", value(s.wirelessSecurity));
+        text += settingLine("nic_wireless_password", password(s.wirelessPassword));
+        text += settingLine("nic_wireless_radius_username", value(s.wirelessUser));
         if (s.wirelessCertificate.contains(QLatin1Char('.')))
             text += certificateLines("nic_wireless", s.wirelessCertificate);
     }
-    text += line("brd_hostname", value(s.hostname));
+    text += settingLine("brd_hostname", value(s.hostname));
     return text;
 }
 

@@ -10,6 +10,9 @@ namespace peripherals {
 
 namespace {
 
+using commands::settingLine;
+using commands::yesNo;
+
 template <std::size_t N>
 QStringList fromData(const char* const (&data)[N])
 {
@@ -18,16 +21,6 @@ QStringList fromData(const char* const (&data)[N])
     for (const char* entry : data)
         list.append(QString::fromUtf8(entry));
     return list;
-}
-
-QByteArray yesNo(bool on)
-{
-    return on ? QByteArrayLiteral("yes") : QByteArrayLiteral("no");
-}
-
-QByteArray line(const char* key, const QByteArray& value)
-{
-    return QByteArray(key) + '=' + value + '\n';
 }
 
 QByteArray value(const QString& text)
@@ -225,20 +218,21 @@ bool initialListsForAlsa(bool isPi, const QByteArray& scheme)
 
 QByteArray peripheralsText(const PeripheralsSettings& s, bool oldAudio)
 {
-    QByteArray text = line("kbd_model", value(s.model)) + line("kbd_layout", value(s.layout)) +
-                      line("kbd_variant", value(s.variant)) + line("kbd_optgrp", value(s.optionGroup)) +
-                      line("kbd_option", value(s.option)) + line("num_lock_enabled", yesNo(s.numLock)) +
-                      line("audio_volume", QByteArray::number(s.volume)) +
-                      line("mouse_sensitivity", QByteArray::number(s.mouseSensitivity)) +
-                      line("mouse_is_righthanded", yesNo(s.rightHanded));
+    QByteArray text =
+        settingLine("kbd_model", value(s.model)) + settingLine("kbd_layout", value(s.layout)) +
+        settingLine("kbd_variant", value(s.variant)) + settingLine("kbd_optgrp", value(s.optionGroup)) +
+        settingLine("kbd_option", value(s.option)) + settingLine("num_lock_enabled", yesNo(s.numLock)) +
+        settingLine("audio_volume", QByteArray::number(s.volume)) +
+        settingLine("mouse_sensitivity", QByteArray::number(s.mouseSensitivity)) +
+        settingLine("mouse_is_righthanded", yesNo(s.rightHanded));
     if (oldAudio) {
-        text += line("audio_port_type", value(s.playbackDevice));
+        text += settingLine("audio_port_type", value(s.playbackDevice));
     } else {
-        text += line("audio_scheme", s.alsa ? QByteArrayLiteral("alsa") : QByteArrayLiteral("pulse"));
-        text += line("audio_input_dev", value(s.recordingDevice));
-        text += line("audio_output_dev", value(s.playbackDevice));
+        text += settingLine("audio_scheme", s.alsa ? QByteArrayLiteral("alsa") : QByteArrayLiteral("pulse"));
+        text += settingLine("audio_input_dev", value(s.recordingDevice));
+        text += settingLine("audio_output_dev", value(s.playbackDevice));
     }
-    text += line("on_screen_kbd_enabled", yesNo(s.onScreenKeyboard));
+    text += settingLine("on_screen_kbd_enabled", yesNo(s.onScreenKeyboard));
     return text;
 }
 

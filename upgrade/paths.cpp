@@ -1,5 +1,7 @@
 #include "paths.h"
 
+#include "pathrules.h"
+
 #include "commands.h"
 #include "configlib.h"
 #include "wire.h"
@@ -9,38 +11,9 @@
 
 namespace upgrade {
 
-namespace {
-
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
-#endif
-
-QString canonicalFolder(const QString& folder)
-{
-    if (folder.isEmpty() || folder.contains(QChar(0)))
-        return QString();
-    const QFileInfo info(QDir::fromNativeSeparators(folder));
-    if (!info.isDir())
-        return QString();
-    return info.canonicalFilePath();
-}
-
-} // namespace
-
 bool isWithinFolder(const QString& folder, const QString& store)
 {
-    const QString path = canonicalFolder(folder);
-    const QString root = canonicalFolder(store);
-    if (path.isEmpty() || root.isEmpty())
-        return false;
-    if (path.compare(root, PathCase) == 0)
-        return true;
-    QString prefix = root;
-    if (!prefix.endsWith(QLatin1Char('/')))
-        prefix += QLatin1Char('/');
-    return path.startsWith(prefix, PathCase);
+    return rvx::platform::isFolderWithin(folder, store);
 }
 
 QString firmwareTypeName(int firmwareType)

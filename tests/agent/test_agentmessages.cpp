@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+using rvx::test::residentKiB;
 using rvx::test::waitFor;
 
 namespace {
@@ -40,19 +41,6 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Resident memory of this process in KiB (0 where unknown).
-qint64 residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
 }
 
 } // namespace

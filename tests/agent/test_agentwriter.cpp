@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QSslSocket>
 
+using rvx::test::residentKiB;
 using rvx::test::waitFor;
 
 namespace {
@@ -32,19 +33,6 @@ QByteArray randomBytes(int size)
     QByteArray out(size, Qt::Uninitialized);
     QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(out.data()), size / 4);
     return out;
-}
-
-// Resident memory of this process in KiB (0 where unknown).
-qint64 residentKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
 }
 
 // A sparse file of `size` bytes with short marks at the given offsets.

@@ -21,14 +21,7 @@ const QString kPortChanged = "You have configured clients to look for RVX on a n
                              "  Please ensure that RVX is also configured to listen on that port number\n"
                              " (check Settings in the Edit menu).";
 
-template <typename T>
-T* child(QDialog& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(name);
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
+using rvx::test::child;
 
 void setStore(const QList<QPair<QByteArray, QByteArray>>& entries)
 {

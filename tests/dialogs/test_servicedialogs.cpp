@@ -17,14 +17,7 @@ using rvx::Ask;
 
 namespace {
 
-template <typename T>
-T* child(QDialog& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(name);
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
+using rvx::test::child;
 
 const QString kUnsafe =
     "These settings either explictly or implicitly allow redirection of the device from which ZYLOS booted.  "

@@ -4,20 +4,14 @@
 // store holding exactly the given entries.
 
 #include "configlib.h"
+#include "guisupport.h"
 
 #include <QDialog>
 #include <QList>
 #include <QPair>
 #include <QtTest>
 
-template <typename T>
-T* child(QDialog& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
+using rvx::test::child;
 
 // The store of the selected device with only these entries (no defaults).
 inline void setStore(const QList<QPair<QByteArray, QByteArray>>& entries)

@@ -8,6 +8,16 @@
 namespace rvx::test {
 // initEnvironment() plus the scripted message-box seam (nothing modal is ever shown).
 void initGuiEnvironment();
+
+// A dialog's widget by object name; the test stops when there is none.
+template <typename T>
+T* child(QObject& dialog, const char* name)
+{
+    T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
 } // namespace rvx::test
 
 // main() for tests that use widgets.

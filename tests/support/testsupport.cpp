@@ -209,6 +209,18 @@ FakeClock::~FakeClock()
     platform::setClock({});
 }
 
+qint64 residentKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
+}
+
 quint16 freeTcpPort()
 {
     QTcpServer server;

@@ -62,6 +62,10 @@ quint16 freeUdpPort();
 // A byte string from a list of byte values, for expected frames: bytes({0x05, 0x02}).
 QByteArray bytes(std::initializer_list<int> values);
 
+// ---- memory -------------------------------------------------------------------------
+// Resident memory of this process in KiB (0 where the system does not tell).
+qint64 residentKiB();
+
 // ---- files --------------------------------------------------------------------------
 // A whole file's bytes, "<missing>" when it cannot be read.
 QByteArray readRaw(const QString& path);

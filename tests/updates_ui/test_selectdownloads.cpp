@@ -16,14 +16,7 @@ using namespace updates;
 
 namespace {
 
-template <typename T>
-T* child(QDialog& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(name);
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
+using rvx::test::child;
 
 UpgradeFile item(const QString& type, const QString& file, const QString& comment, quint64 size,
                  const QString& released)

@@ -17,14 +17,7 @@ using rvx::test::writeRaw;
 
 namespace {
 
-template <typename T>
-T* child(QDialog& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(name);
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
+using rvx::test::child;
 
 } // namespace
 
