@@ -396,20 +396,29 @@ QByteArray withoutSection(const QByteArray& config, const QString& name)
 
 QStringList listArguments(const QString& server)
 {
-    return {QStringLiteral("--no-motd"), QStringLiteral("--contimeout=10"), QStringLiteral("--timeout=30"),
+    // No --no-motd: the daemon then withholds its module list too. The message of the day is
+    // told apart from the modules by the listing's own layout instead (parseModules).
+    return {QStringLiteral("--contimeout=10"), QStringLiteral("--timeout=30"),
             QStringLiteral("rsync://") + server + QLatin1Char('/')};
 }
 
 QStringList parseModules(const QByteArray& output)
 {
+    // The daemon lists each module as its name padded with blanks to 15 characters, a tab and
+    // its comment; a message of the day comes first, in lines of any form.
     QStringList modules;
-    for (const QByteArray& raw : output.split('\n')) {
-        const QByteArray l = raw.trimmed();
-        if (l.isEmpty())
+    for (QByteArray l : output.split('\n')) {
+        if (l.endsWith('\r'))
+            l.chop(1);
+        const int tab = l.indexOf('\t');
+        if (tab <= 0)
             continue;
-        const QByteArray name = l.split('\t').first().split(' ').first();
-        if (!name.isEmpty() && !name.startsWith("@RSYNCD"))
-            modules << QString::fromUtf8(name);
+        const QByteArray prefix = l.left(tab);
+        const QByteArray name = prefix.trimmed();
+        if (name.isEmpty() || !prefix.startsWith(name) || name.contains(' ') ||
+            prefix.size() != qMax(15, name.size()))
+            continue;
+        modules << QString::fromUtf8(name);
     }
     return modules;
 }

@@ -143,7 +143,7 @@ QByteArray withoutSection(const QByteArray& config, const QString& name);
 
 // The rsync client's arguments that list a server's modules.
 QStringList listArguments(const QString& server);
-// Module names from the rsync client's listing (the first word of every line).
+// Module names from the rsync client's listing; lines of the message of the day are skipped.
 QStringList parseModules(const QByteArray& output);
 // "rsync://<server>/<playlist>", and back.
 QString sourceUrl(const QString& server, const QString& playlist);
