@@ -62,14 +62,21 @@ Settings loadSettings(const StoreGetter& get)
         s.timeout = QStringLiteral("20");
     for (int n = 1; n <= MaxOutputs; ++n) {
         Output& o = s.outputs[static_cast<size_t>(n - 1)];
-        o.position = stored(get, n, "_position");
+        // An empty value keeps the default; an empty mode set means monitor modes.
+        auto take = [&](QString& field, const char* suffix) {
+            const QString value = stored(get, n, suffix);
+            if (!value.isEmpty())
+                field = value;
+        };
+        take(o.position, "_position");
         bool ok = false;
         const int referent = stored(get, n, "_referent").toInt(&ok, 10);
         o.referent = ok && referent >= 0 && referent <= MaxOutputs && referent != n ? referent : 0;
-        o.orientation = stored(get, n, "_orientation");
-        o.modeSet = stored(get, n, "_mode_set");
+        take(o.orientation, "_orientation");
+        o.modeSet = QStringLiteral("dmt");
+        take(o.modeSet, "_mode_set");
         o.modeNumber = stored(get, n, "_mode_number");
-        o.resolution = stored(get, n, "_resolution");
+        take(o.resolution, "_resolution");
         o.primary = stored(get, n, "_primary") == QLatin1String("yes");
         s.signage[static_cast<size_t>(n - 1)] = signage::loadOutput(n, get);
     }

@@ -61,7 +61,8 @@ struct Settings
 };
 
 using StoreGetter = signage::StoreGetter;
-// The device's values as stored; a non-numeric referent counts 0, an empty timeout shows 20.
+// The device's values as stored; empty values keep the defaults above (an empty mode set is
+// "dmt"), a non-numeric referent counts 0, an empty timeout shows 20.
 Settings loadSettings(const StoreGetter& get);
 
 // ---- widgets' lists -------------------------------------------------------------------------

@@ -356,10 +356,10 @@ PathStyle nativePathStyle()
 
 QString modulePath(const QString& folder, PathStyle style)
 {
-    const QString path = QDir::fromNativeSeparators(folder);
     if (style == PathStyle::Plain)
-        return path;
-    QString rest = path;
+        return QDir::fromNativeSeparators(folder);
+    QString rest = folder;
+    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (rest.size() >= 2 && rest.at(1) == QLatin1Char(':'))
         rest.remove(1, 1);
     return QStringLiteral("/cygdrive/") + rest;
