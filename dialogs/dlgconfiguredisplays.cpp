@@ -122,7 +122,7 @@ DlgConfigureDisplays::DlgConfigureDisplays(QWidget* parent, const displays::Devi
     connect(ui->rdbtnClone, &QRadioButton::toggled, this, &DlgConfigureDisplays::onCloneSelected);
     for (int n = 1; n <= displays::MaxOutputs; ++n) {
         Row& r = row(n);
-        connect(r.position, QOverload<int>::of(&QComboBox::activated), this,
+        connect(r.position, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 [this, n](int index) { positionChanged(n, index); });
         connect(r.orientation, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &DlgConfigureDisplays::onCmbxOrientationChanged);

@@ -24,7 +24,7 @@ class DlgConfigureDisplays;
 // Starts from the selected device's configuration (the configuration store). The device's
 // own resolution lists are asked for with resolutionListRequested() (requestDeviceLists()
 // emits it when the agent can answer) and arrive through setResolutionLists(). After Accepted
-// the caller reads result(); folders chosen in the content editors are announced with
+// the caller reads values(); folders chosen in the content editors are announced with
 // contentFolderPicked().
 class DlgConfigureDisplays : public QDialog
 {
@@ -36,7 +36,7 @@ public:
 
     const displays::Device& device() const { return m_device; }
     int shownOutputs() const { return m_shown; }
-    const displays::Settings& result() const { return m_settings; }
+    const displays::Settings& values() const { return m_settings; }
     // Content folders the administrator chose in this dialog (typed in an accepted editor or
     // picked with Browse).
     QStringList chosenFolders() const { return m_chosenFolders; }

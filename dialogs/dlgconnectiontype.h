@@ -14,7 +14,7 @@ class DlgConnectionType;
 // Starts from the selected device's configuration (the configuration store) and keeps one
 // value per protocol and option, so switching protocols keeps what was edited; every option's
 // widget is enabled exactly when the shown protocol has that option. After Accepted the caller
-// reads result() and sends appmode::configurationText() or appmode::legacyFrame().
+// reads values() and sends appmode::configurationText() or appmode::legacyFrame().
 //
 // The application's own help is asked for with onGetModeHelp(protocol); the device's answer is
 // shown with showModeHelp(). "Show Redirections" asks for the device's USB list with
@@ -27,7 +27,7 @@ public:
     explicit DlgConnectionType(QWidget* parent);
     ~DlgConnectionType() override;
 
-    const appmode::Settings& result() const { return m_settings; }
+    const appmode::Settings& values() const { return m_settings; }
     // The protocol shown (index of the protocol table, 0 for a name the table does not hold).
     int protocol() const;
     QByteArray protocolName() const;
