@@ -4,7 +4,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${RVX_BUILD_DIR:-$ROOT/build}"
 
-# Debian packages the build and the tests need.
+# Debian packages the build and the tests need (the signage tests run a real rsync daemon).
 RVX_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libqt5svg5
@@ -12,6 +12,7 @@ RVX_BUILD_PACKAGES=(
   libbenchmark-dev
   iproute2 util-linux bsdutils procps
   fonts-dejavu-core
+  rsync
 )
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)
