@@ -52,7 +52,7 @@ DlgSignage::DlgSignage(QWidget* parent, int output, signage::OutputValues& value
         m_localServer = entries.isEmpty() ? QStringLiteral("localhost") : entries.first().ip().toString();
     }
     ui->setupUi(this);
-    ui->grbxOutput->setTitle(tr("Output") + QString::number(output));
+    ui->grbxOutput->setTitle(tr("Output %1").arg(output));
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &DlgSignage::accept);
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &DlgSignage::reject);
     connect(ui->chbxUseBundledRsync, &QCheckBox::toggled, this, &DlgSignage::onBundledRsyncToggled);
