@@ -117,7 +117,8 @@ void TestSignageRules::fileKeepsItsMode()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(kConfig);
     f.close();
-    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    QVERIFY(QFile::setPermissions(path,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
     const QFileDevice::Permissions mode = QFileInfo(path).permissions(); // 0640
     QVERIFY(writeWholeFile(path, withSection(kConfig, "foyer", "/x")));
     QCOMPARE(QFileInfo(path).permissions(), mode);
