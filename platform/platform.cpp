@@ -138,6 +138,7 @@ ProcessResult runReal(const ProcessCall& call, int timeoutMs)
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     result.output = process.readAllStandardOutput();
+    result.errorOutput = process.readAllStandardError();
     return result;
 }
 
@@ -399,6 +400,33 @@ QString toolPath(Tool tool)
 #endif
     }
     return {};
+}
+
+namespace {
+QString& rsyncdConfigOverride()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+QString rsyncdConfigPath()
+{
+    if (!rsyncdConfigOverride().isEmpty())
+        return rsyncdConfigOverride();
+#ifdef Q_OS_WIN
+    QString base = qEnvironmentVariable("ProgramData");
+    if (base.isEmpty())
+        base = qEnvironmentVariable("ALLUSERSPROFILE") + QStringLiteral("\\Application Data");
+    return base + QStringLiteral("\\rsyncd\\rsyncd.conf");
+#else
+    return QStringLiteral("/etc/rsyncd.conf");
+#endif
+}
+
+void setRsyncdConfigPath(const QString& path)
+{
+    rsyncdConfigOverride() = path;
 }
 
 QSettings* createSettings(QObject* parent)

@@ -26,9 +26,10 @@ struct ProcessCall
 
 struct ProcessResult
 {
-    bool started = false; // the program could be started
-    int exitCode = -1;    // exit code of a waited-for program
-    QByteArray output;    // standard output of a waited-for program
+    bool started = false;   // the program could be started
+    int exitCode = -1;      // exit code of a waited-for program
+    QByteArray output;      // standard output of a waited-for program
+    QByteArray errorOutput; // standard error of a waited-for program
 };
 
 using ProcessRunner = std::function<ProcessResult(const ProcessCall&)>;
@@ -120,6 +121,14 @@ enum class Tool
 // Where an external tool is: its folder beside the executable first, then the search
 // path. Returns the bare program name when it is found nowhere (starting it then fails).
 QString toolPath(Tool tool);
+
+// The configuration file of the local rsync service whose sections (the signage playlists)
+// the server edits. Windows: %ProgramData%\rsyncd\rsyncd.conf (%ALLUSERSPROFILE%\Application
+// Data when ProgramData is unset); elsewhere /etc/rsyncd.conf (the system's daemon reads it;
+// it is created when the first playlist is added). Tests point it elsewhere; an empty path
+// restores the default.
+QString rsyncdConfigPath();
+void setRsyncdConfigPath(const QString& path);
 
 // ---------------------------------------------------------------------------
 // Settings store: organisation "Orbenium", application "RVX", native format. On Unix
