@@ -4,7 +4,8 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${RVX_BUILD_DIR:-$ROOT/build}"
 
-# Debian packages the build and the tests need.
+# Debian packages the build and the tests need (nginx and tinyproxy: the tests' update mirror
+# and web proxy).
 RVX_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libqt5svg5
@@ -12,6 +13,7 @@ RVX_BUILD_PACKAGES=(
   libbenchmark-dev
   iproute2 util-linux bsdutils procps
   fonts-dejavu-core
+  nginx-light tinyproxy
 )
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)
