@@ -13,7 +13,7 @@ RVX_BUILD_PACKAGES=(
   libbenchmark-dev
   iproute2 util-linux bsdutils procps
   fonts-dejavu-core
-  7zip rsync
+  7zip rsync nginx-light tinyproxy
 )
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)
