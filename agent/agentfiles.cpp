@@ -56,6 +56,9 @@ filetransfer::Rules SSLServer::Private::transferRules() const
             rules.readRoots << path;
     }
     rules.readRoots += readFolders;
+    rules.readFiles = readFiles;
+    if (protectedFiles)
+        rules.excludedFiles = protectedFiles();
     rules.writeRoots = writeFolders;
     rules.tempDir = value(Folder::Temp);
     // Never the device history nor the profiles, wherever the other folders lie.

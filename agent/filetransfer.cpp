@@ -33,6 +33,17 @@ bool allowedPlace(const QString& canonicalPath, const QStringList& roots, const 
     return withinAny(canonicalPath, roots) && !withinAny(canonicalPath, rules.excluded);
 }
 
+// A file named to the agents by itself (and not in an excluded folder).
+bool namedFile(const QString& canonicalPath, const QStringList& files, const Rules& rules)
+{
+    for (const QString& file : files) {
+        const QString c = QFileInfo(QDir::fromNativeSeparators(file)).canonicalFilePath();
+        if (!c.isEmpty() && c.size() == canonicalPath.size() && rvx::platform::isWithin(canonicalPath, c))
+            return !withinAny(canonicalPath, rules.excluded);
+    }
+    return false;
+}
+
 bool badName(const QString& name)
 {
     return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
@@ -55,7 +66,7 @@ Resolution resolveRead(const QString& requested, const Rules& rules)
         return r;
     const QString canonical = info.canonicalFilePath();
     if (!canonical.isEmpty()) {
-        if (!allowedPlace(canonical, rules.readRoots, rules))
+        if (!allowedPlace(canonical, rules.readRoots, rules) && !namedFile(canonical, rules.readFiles, rules))
             return r;
         if (!QFileInfo(canonical).isFile())
             return r;
@@ -103,6 +114,14 @@ Resolution resolveWrite(const QString& requested, quint8 code, const Rules& rule
     if (parent.isEmpty() || !allowedPlace(parent, roots, rules))
         return r;
     const QString target = parent + QLatin1Char('/') + name;
+    for (const QString& file : rules.excludedFiles) {
+        const QFileInfo excluded(QDir::fromNativeSeparators(file));
+        const QString folder = canonicalFolder(excluded.absolutePath());
+        const QString protectedPath = folder + QLatin1Char('/') + excluded.fileName();
+        if (!folder.isEmpty() && protectedPath.size() == target.size() &&
+            rvx::platform::isWithin(target, protectedPath))
+            return r;
+    }
     const QFileInfo existing(target);
     if (existing.isSymLink())
         return r;

@@ -20,10 +20,12 @@ namespace filetransfer {
 
 struct Rules
 {
-    QStringList readRoots;  // folders whose files agents may read
-    QStringList writeRoots; // destinations of absolute-path uploads (code non-zero)
-    QString tempDir;        // destination of relative-path uploads (code 0)
-    QStringList excluded;   // never readable or writable, even inside a root
+    QStringList readRoots;     // folders whose files agents may read
+    QStringList readFiles;     // single files agents may read (named to them in this run)
+    QStringList writeRoots;    // destinations of absolute-path uploads (code non-zero)
+    QString tempDir;           // destination of relative-path uploads (code 0)
+    QStringList excluded;      // never readable or writable, even inside a root
+    QStringList excludedFiles; // never writable (files the server itself is writing)
 };
 
 enum class Verdict

@@ -242,6 +242,17 @@ void SSLServer::allowReadFolder(const QString& folder)
         d->readFolders.append(folder);
 }
 
+void SSLServer::allowReadFile(const QString& path)
+{
+    if (!path.isEmpty() && !d->readFiles.contains(path))
+        d->readFiles.append(path);
+}
+
+void SSLServer::setProtectedFiles(ProtectedFiles files)
+{
+    d->protectedFiles = std::move(files);
+}
+
 void SSLServer::allowWriteFolder(const QString& folder)
 {
     if (!folder.isEmpty() && !d->writeFolders.contains(folder))

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTcpServer>
 
+#include <functional>
+
 class QSettings;
 class QSslSocket;
 class QTimer;
@@ -52,6 +54,13 @@ public:
     // below a read folder, and write files below a write folder (file transfer code non-zero).
     void allowReadFolder(const QString& folder);
     void allowWriteFolder(const QString& folder);
+    // A single file agents may read, named to them by a command of this run (an image in a
+    // folder the administrator picked, say).
+    void allowReadFile(const QString& path);
+    // Files agents may never write, whatever folder they lie in: the ones the server itself
+    // is writing (a download and its ".part" file). Asked for at every write request.
+    using ProtectedFiles = std::function<QStringList()>;
+    void setProtectedFiles(ProtectedFiles files);
 
     // A connection that has not passed the greeting and identified itself within this time
     // (30 seconds by default) is closed.

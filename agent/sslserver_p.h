@@ -59,6 +59,8 @@ struct SSLServer::Private
 
     QStringList readFolders;
     QStringList writeFolders;
+    QStringList readFiles;
+    SSLServer::ProtectedFiles protectedFiles;
 
     // The device whose message is being handled (during the signals it causes).
     ThinclientInfo* answering = nullptr;

@@ -24,6 +24,7 @@
 #include "settingskeys.h"
 #include "sslserver.h"
 #include "thinclientinfo.h"
+#include "upgradecommands.h"
 #include "windowsetup.h"
 #include "zyltreeview.h"
 
@@ -177,6 +178,7 @@ void MainWindow::createFeatures()
     m_commands = std::make_unique<DeviceCommands>(m_context);
     m_profiles = std::make_unique<ProfileCommands>(m_context, *m_commands);
     m_answers = std::make_unique<DeviceAnswers>(m_context, *m_commands);
+    m_upgrades = std::make_unique<UpgradeCommands>(m_context);
     m_panel->build();
     setCentralWidget(m_panel->splitter());
     windowsetup::connectPanel(m_panel, this);

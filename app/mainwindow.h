@@ -25,6 +25,7 @@ class DeviceCommands;
 class DeviceLists;
 class DeviceSelection;
 class ProfileCommands;
+class UpgradeCommands;
 class QAction;
 class QCloseEvent;
 class QHeaderView;
@@ -289,6 +290,7 @@ private:
     std::unique_ptr<DeviceCommands> m_commands;
     std::unique_ptr<ProfileCommands> m_profiles;
     std::unique_ptr<DeviceAnswers> m_answers;
+    std::unique_ptr<UpgradeCommands> m_upgrades;
     DiscoveryBroadcast* m_discovery = nullptr;
 
     // Later features.

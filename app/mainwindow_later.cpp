@@ -12,12 +12,6 @@ void MainWindow::on_assign_storage_triggered() {}
 
 void MainWindow::on_sync_dsi_folders_triggered() {}
 
-void MainWindow::on_install_hotfix_triggered() {}
-
-void MainWindow::on_upgrade_firmware_triggered() {}
-
-void MainWindow::on_upgrade_client_triggered() {}
-
 void MainWindow::on_configure_displays_triggered() {}
 
 void MainWindow::on_configure_periphs_triggered() {}

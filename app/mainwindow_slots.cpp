@@ -17,6 +17,7 @@
 #include "profilecommands.h"
 #include "sslserver.h"
 #include "thinclientinfo.h"
+#include "upgradecommands.h"
 #include "zyltreeview.h"
 
 #include <QMenu>
@@ -362,6 +363,23 @@ void MainWindow::on_load_config_triggered()
 void MainWindow::applyDevicePolicy(ThinclientInfo* tci)
 {
     m_profiles->applyPolicy(tci);
+}
+
+// ---- upgrades ------------------------------------------------------------------------------------
+
+void MainWindow::on_upgrade_firmware_triggered()
+{
+    m_upgrades->firmware();
+}
+
+void MainWindow::on_upgrade_client_triggered()
+{
+    m_upgrades->agent();
+}
+
+void MainWindow::on_install_hotfix_triggered()
+{
+    m_upgrades->hotfix();
 }
 
 // ---- export --------------------------------------------------------------------------------------
