@@ -16,6 +16,7 @@
 #include "devicelists.h"
 #include "deviceselection.h"
 #include "devicetext.h"
+#include "filecommands.h"
 #include "discoverybroadcast.h"
 #include "dlgsettings.h"
 #include "platform.h"
@@ -179,6 +180,7 @@ void MainWindow::createFeatures()
     m_profiles = std::make_unique<ProfileCommands>(m_context, *m_commands);
     m_answers = std::make_unique<DeviceAnswers>(m_context, *m_commands);
     m_upgrades = std::make_unique<UpgradeCommands>(m_context);
+    m_files = std::make_unique<FileCommands>(m_context, *m_commands, *m_answers);
     m_panel->build();
     setCentralWidget(m_panel->splitter());
     windowsetup::connectPanel(m_panel, this);

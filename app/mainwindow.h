@@ -24,6 +24,7 @@ class DeviceAnswers;
 class DeviceCommands;
 class DeviceLists;
 class DeviceSelection;
+class FileCommands;
 class ProfileCommands;
 class UpgradeCommands;
 class QAction;
@@ -250,6 +251,9 @@ public slots:
     void getSSIDList();
     void getNetworkInfo(uchar interfaceKind);
     void getAudioDevices(bool output);
+    // The network dialog's certificate upload: a certificate bundle installed on the device,
+    // its destination name stored in *filename.
+    void onInstallCertificate(QString* filename);
 
     // ---- later features --------------------------------------------------------------------
     void configureStorage();
@@ -291,6 +295,7 @@ private:
     std::unique_ptr<ProfileCommands> m_profiles;
     std::unique_ptr<DeviceAnswers> m_answers;
     std::unique_ptr<UpgradeCommands> m_upgrades;
+    std::unique_ptr<FileCommands> m_files;
     DiscoveryBroadcast* m_discovery = nullptr;
 
     // Later features.

@@ -4,12 +4,6 @@
 
 #include "mainwindow.h"
 
-void MainWindow::on_get_logs_triggered() {}
-
-void MainWindow::on_install_file_triggered() {}
-
-void MainWindow::on_assign_storage_triggered() {}
-
 void MainWindow::on_sync_dsi_folders_triggered() {}
 
 void MainWindow::on_configure_displays_triggered() {}
@@ -26,8 +20,6 @@ void MainWindow::on_download_updates_triggered() {}
 
 void MainWindow::on_unread_news_triggered() {}
 
-void MainWindow::configureStorage() {}
-
 void MainWindow::onDailyUpdateCheck() {}
 
 // Answers that fill the configuration dialogs of the features to come.
@@ -43,8 +35,6 @@ void MainWindow::configureKeyboardOptions(QMap<QString, QStringList*>*) {}
 void MainWindow::configureSSIDList(QStringList*) {}
 
 void MainWindow::configureAudioDevs(QMap<QString, QStringList*>*) {}
-
-void MainWindow::editPiConfig(ThinclientInfo*, QString) {}
 
 void MainWindow::updateNetworkInfo(QString, QString, QString, QString, QString, QString, QString, QString,
                                    QString, QString, QString)

@@ -13,6 +13,7 @@
 #include "discoverybroadcast.h"
 #include "dlgshowdevinfo.h"
 #include "exportlist.h"
+#include "filecommands.h"
 #include "popupmenu.h"
 #include "profilecommands.h"
 #include "sslserver.h"
@@ -380,6 +381,38 @@ void MainWindow::on_upgrade_client_triggered()
 void MainWindow::on_install_hotfix_triggered()
 {
     m_upgrades->hotfix();
+}
+
+// ---- files -------------------------------------------------------------------------------------
+
+void MainWindow::on_install_file_triggered()
+{
+    m_files->installFile(0);
+}
+
+void MainWindow::onInstallCertificate(QString* filename)
+{
+    m_files->installFile(5, filename);
+}
+
+void MainWindow::on_get_logs_triggered()
+{
+    m_files->getLogs();
+}
+
+void MainWindow::editPiConfig(ThinclientInfo* tci, QString config)
+{
+    m_files->piConfig(tci, config);
+}
+
+void MainWindow::on_assign_storage_triggered()
+{
+    m_files->assignStorage(m_storageTimer);
+}
+
+void MainWindow::configureStorage()
+{
+    m_files->storageWaitOver(m_storageTimer);
 }
 
 // ---- export --------------------------------------------------------------------------------------
