@@ -2,6 +2,7 @@
 #include "ui_dlgsettings.h"
 
 #include "ask.h"
+#include "selfupdate.h"
 #include "devicecolumns.h"
 #include "mainwindow.h"
 #include "platform.h"
@@ -91,6 +92,10 @@ DlgSettings::DlgSettings(MainWindow* parent, QSettings* settings, bool startupMo
     ui->tbxProxyPassword->setText(read("rvxProxyServerPassword", QString()).toString());
 
     ui->tbxUpdateServer->setText(read("updateServer", QString::fromLatin1(ProposedUpdateServer)).toString());
+    // A server upgrade installed at the last close: the settings were kept, but are shown
+    // once more before the new version runs with them.
+    if (updates::optionsRequestedAtStart(*m_settings))
+        m_settingsValid = false;
     const QString frequency = read("updateFrequency", QString()).toString();
     if (frequency == QLatin1String("manual"))
         ui->rdbtnManual->setChecked(true);
@@ -220,6 +225,7 @@ void DlgSettings::accept()
     m_settings->setValue(QStringLiteral("rvxProxyServerPassword"), ui->tbxProxyPassword->text());
 
     writeColumnSettings();
+    updates::clearOptionsRequest(*m_settings);
 
     m_settings->sync();
     rvx::platform::protectSettingsFile(m_settings);

@@ -17,6 +17,7 @@
 #include "deviceselection.h"
 #include "devicetext.h"
 #include "filecommands.h"
+#include "windowupdates.h"
 #include "discoverybroadcast.h"
 #include "dlgsettings.h"
 #include "platform.h"
@@ -90,6 +91,11 @@ MainWindow::MainWindow(QWidget* parent)
 
     if (!openSettings())
         return;
+    m_context.window = this;
+    m_context.settings = m_settings;
+    m_updates = new WindowUpdates(m_context, {ui->download_updates, ui->btnDownloadUpdates}, m_latestFirmware,
+                                  m_latestClient, this);
+    m_updates->loadCachedCatalogue();
 
     // Departments: the file of older releases moves to its current name first.
     windowsetup::migrateLegacyDepartmentsFile(*m_settings, departmentsPath());
@@ -134,7 +140,7 @@ bool MainWindow::startAgentSide()
     connectAgentServer();
     if (!startListening())
         return false;
-    m_updateServer = m_settings->value(QStringLiteral("updateServer")).toString();
+    m_updates->createDownloadManager();
     noteOpenFileLimit();
     createStatusBar();
     return true;
@@ -244,6 +250,8 @@ bool MainWindow::startListening()
 
 void MainWindow::createStatusBar()
 {
+    if (m_updates)
+        m_updates->addProgressBar(statusBar());
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("lblStatus"));
     statusBar()->addPermanentWidget(m_statusLabel, 100);
@@ -302,6 +310,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     flushDepartments(); // a department change of this turn is not left behind
     if (!m_shutdownWithoutSaving && m_settings)
         saveWindowState();
+    if (m_updates && !m_shutdownWithoutSaving)
+        m_updates->handOverAtClose();
     event->accept();
 }
 

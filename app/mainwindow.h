@@ -27,6 +27,7 @@ class DeviceSelection;
 class FileCommands;
 class ProfileCommands;
 class UpgradeCommands;
+class WindowUpdates;
 class QAction;
 class QCloseEvent;
 class QHeaderView;
@@ -70,12 +71,13 @@ public:
     QTimer* broadcastTimer() const { return m_discovery ? m_discovery->timer() : nullptr; }
     QTimer* storageTimer() const { return m_storageTimer; }
     QTimer* dailyUpdateTimer() const { return m_dailyUpdateTimer; }
-    QString updateServer() const { return m_updateServer; }
+    QString updateServer() const;
     // The departments file: the working folder + "/departments.ini".
     QString departmentsPath() const;
     // The feature classes.
     WindowContext& context() { return m_context; }
     DeviceAnswers* answers() const { return m_answers.get(); }
+    WindowUpdates* updates() const { return m_updates; }
 
     // Newest firmware and agent versions known per firmware type (packed a.b.c, 8 bits
     // each; 0 = unknown). Filled from the update catalogue.
@@ -301,7 +303,7 @@ private:
     // Later features.
     QTimer* m_storageTimer = nullptr;
     QTimer* m_dailyUpdateTimer = nullptr;
-    QString m_updateServer;
+    WindowUpdates* m_updates = nullptr;
     VersionTable m_latestFirmware{};
     VersionTable m_latestClient{};
 

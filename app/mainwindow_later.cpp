@@ -16,12 +16,6 @@ void MainWindow::on_configure_network_triggered() {}
 
 void MainWindow::on_set_app_mode_triggered() {}
 
-void MainWindow::on_download_updates_triggered() {}
-
-void MainWindow::on_unread_news_triggered() {}
-
-void MainWindow::onDailyUpdateCheck() {}
-
 // Answers that fill the configuration dialogs of the features to come.
 
 void MainWindow::displayModeHelp(QString) {}

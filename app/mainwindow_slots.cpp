@@ -19,6 +19,7 @@
 #include "sslserver.h"
 #include "thinclientinfo.h"
 #include "upgradecommands.h"
+#include "windowupdates.h"
 #include "zyltreeview.h"
 
 #include <QMenu>
@@ -413,6 +414,28 @@ void MainWindow::on_assign_storage_triggered()
 void MainWindow::configureStorage()
 {
     m_files->storageWaitOver(m_storageTimer);
+}
+
+// ---- updates ------------------------------------------------------------------------------------
+
+QString MainWindow::updateServer() const
+{
+    return m_updates ? m_updates->check()->updateServer() : QString();
+}
+
+void MainWindow::on_download_updates_triggered()
+{
+    m_updates->downloadUpdates(true);
+}
+
+void MainWindow::onDailyUpdateCheck()
+{
+    m_updates->downloadUpdates(false);
+}
+
+void MainWindow::on_unread_news_triggered()
+{
+    m_updates->markNewsUnread();
 }
 
 // ---- export --------------------------------------------------------------------------------------

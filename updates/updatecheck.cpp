@@ -150,6 +150,20 @@ void UpdateCheck::onDownloadError(const QString& error, bool interactive)
     m_host.showStatus(QString());
 }
 
+void UpdateCheck::onTransferAbandoned(bool interactive)
+{
+    m_alive = true;
+    m_host.showProgress(-1);
+    if (!m_running)
+        return;
+    if (m_queue.isEmpty()) {
+        finishCheck();
+        return;
+    }
+    m_queue.removeFirst();
+    startNext(interactive);
+}
+
 void UpdateCheck::onDownloadCompleted(int errorCount, qint64 bytesInFile, bool interactive)
 {
     m_alive = true;

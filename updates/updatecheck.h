@@ -88,6 +88,10 @@ public slots:
     void onDownloadProgress(const QString& description, int percent);
     void onDownloadError(const QString& error, bool interactive);
     void onDownloadCompleted(int errorCount, qint64 bytesInFile, bool interactive);
+    // The download manager ended a transfer without completing it (an invalid redirect; its
+    // error was reported): the entry is dropped and the next one starts, or a catalogue
+    // download ends the check, so the check never stalls.
+    void onTransferAbandoned(bool interactive);
 
 private:
     CatalogueFolders folders() const;
