@@ -15,6 +15,7 @@
 #include "devicecommands.h"
 #include "devicelists.h"
 #include "deviceselection.h"
+#include "configdialogs.h"
 #include "devicetext.h"
 #include "filecommands.h"
 #include "windowupdates.h"
@@ -187,6 +188,7 @@ void MainWindow::createFeatures()
     m_answers = std::make_unique<DeviceAnswers>(m_context, *m_commands);
     m_upgrades = std::make_unique<UpgradeCommands>(m_context);
     m_files = std::make_unique<FileCommands>(m_context, *m_commands, *m_answers);
+    m_dialogs = std::make_unique<ConfigDialogs>(m_context, *m_commands, *m_answers, *m_files);
     m_panel->build();
     setCentralWidget(m_panel->splitter());
     windowsetup::connectPanel(m_panel, this);

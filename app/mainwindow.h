@@ -20,6 +20,7 @@
 #include <memory>
 
 class DepartmentView;
+class ConfigDialogs;
 class DeviceAnswers;
 class DeviceCommands;
 class DeviceLists;
@@ -49,9 +50,10 @@ class MainWindow;
 // broadcast and every timer.
 //
 // The window is a switchboard. Construction and shutdown live in mainwindow.cpp; every slot
-// (mainwindow_slots.cpp) is a few lines that call a feature class: the department panel,
-// device lists and selection (inventory/ui), the device commands, profiles, device answers
-// and discovery broadcast (app/), and the later features (mainwindow_later.cpp).
+// (mainwindow_slots.cpp, mainwindow_dialogs.cpp) is a few lines that call a feature class:
+// the department panel, device lists and selection (inventory/ui), and the device commands,
+// profiles, device answers, upgrades, file commands, configuration dialogs, updates and
+// discovery broadcast (app/).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -257,7 +259,7 @@ public slots:
     // its destination name stored in *filename.
     void onInstallCertificate(QString* filename);
 
-    // ---- later features --------------------------------------------------------------------
+    // ---- storage and updates --------------------------------------------------------------------
     void configureStorage();
     void onDailyUpdateCheck();
 
@@ -298,6 +300,7 @@ private:
     std::unique_ptr<DeviceAnswers> m_answers;
     std::unique_ptr<UpgradeCommands> m_upgrades;
     std::unique_ptr<FileCommands> m_files;
+    std::unique_ptr<ConfigDialogs> m_dialogs;
     DiscoveryBroadcast* m_discovery = nullptr;
 
     // Later features.
