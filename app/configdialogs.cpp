@@ -30,9 +30,9 @@
 
 #include <QSslSocket>
 
+using msg::Type;
 using rvx::Ask;
 using rvx::settings::Folder;
-using msg::Type;
 
 namespace {
 
@@ -195,7 +195,8 @@ void ConfigDialogs::displays(const QByteArray& protocol)
     for (int n = 1; n <= signage::OutputCount; ++n) {
         const QByteArray key = "ds_output" + QByteArray::number(n) + "_source";
         if (config_store_get(key).isEmpty())
-            config_store_set(key, commands::configValue(rvx::settings::folder(*m_context.settings, content[n - 1])));
+            config_store_set(
+                key, commands::configValue(rvx::settings::folder(*m_context.settings, content[n - 1])));
     }
     displays::Device facts{serial, device->clientVersion(), device->firmwareType(),
                            protocol.isEmpty() ? config_store_get("connection_type") : protocol,
@@ -204,16 +205,18 @@ void ConfigDialogs::displays(const QByteArray& protocol)
     m_displays = &dialog;
     QObject::connect(&dialog, &DlgConfigureDisplays::resolutionListRequested, &dialog,
                      [this, &dialog] { m_answers.requestResolutionLists(&dialog); });
-    QObject::connect(&dialog, &DlgConfigureDisplays::contentFolderPicked, &dialog, [this](const QString& folder) {
-        m_chosenFolders << folder;
-        m_context.server->allowReadFolder(folder);
-    });
+    QObject::connect(&dialog, &DlgConfigureDisplays::contentFolderPicked, &dialog,
+                     [this](const QString& folder) {
+                         m_chosenFolders << folder;
+                         m_context.server->allowReadFolder(folder);
+                     });
     dialog.requestDeviceLists();
     if (Ask::exec(&dialog) != QDialog::Accepted || !(device = stillOnline(serial)))
         return;
     const bool text = commands::takesConfigurationText(deviceFacts(device));
     const bool written =
-        text ? sendConfiguration(device, displays::configurationText(dialog.values(), facts.protocol), Type::Displays)
+        text ? sendConfiguration(device, displays::configurationText(dialog.values(), facts.protocol),
+                                 Type::Displays)
              : writeFrame(device, displays::legacyFrame(dialog.values()));
     if (written)
         logEvent(displays::auditSentence(serial));
@@ -254,7 +257,8 @@ void ConfigDialogs::applicationMode()
     m_mode = &dialog;
     QObject::connect(&dialog, &DlgConnectionType::onGetModeHelp, &dialog,
                      [this, &dialog](int protocol) { m_answers.requestModeHelp(protocol, &dialog); });
-    QObject::connect(&dialog, &DlgConnectionType::enumerateUsb, &dialog, [this] { m_answers.requestUsbList(); });
+    QObject::connect(&dialog, &DlgConnectionType::enumerateUsb, &dialog,
+                     [this] { m_answers.requestUsbList(); });
     if (Ask::exec(&dialog) != QDialog::Accepted || !(device = stillOnline(serial)))
         return;
     const QByteArray protocol = dialog.protocolName();
@@ -263,10 +267,10 @@ void ConfigDialogs::applicationMode()
         displays("dsi");
         return;
     }
-    const bool written = commands::takesConfigurationText(deviceFacts(device))
-                             ? sendConfiguration(device, appmode::configurationText(dialog.values()),
-                                                 Type::ApplicationMode)
-                             : writeFrame(device, appmode::legacyFrame(dialog.values()));
+    const bool written =
+        commands::takesConfigurationText(deviceFacts(device))
+            ? sendConfiguration(device, appmode::configurationText(dialog.values()), Type::ApplicationMode)
+            : writeFrame(device, appmode::legacyFrame(dialog.values()));
     if (written)
         logEvent(appmode::auditSentence(serial, protocol));
     if (handOff == appmode::HandOff::SignageAfter)
@@ -281,15 +285,16 @@ void ConfigDialogs::modeHelp(const QString& text)
 
 void ConfigDialogs::synchronizeSignage()
 {
-    ThinclientInfo* device = m_context.singleSelectedDevice(QStringLiteral("Synchronize Digital Signage Folders"));
+    ThinclientInfo* device =
+        m_context.singleSelectedDevice(QStringLiteral("Synchronize Digital Signage Folders"));
     if (!device)
         return;
     signageflow::Outputs outputs;
     for (int i = 0; i < signage::OutputCount; ++i)
         outputs[static_cast<size_t>(i)] = signage::loadOutput(i + 1, config_store_get);
-    const signageflow::Sync sync = signageflow::prepareSync(
-        m_context.window, config_store_get("connection_type"), outputs,
-        signageFolders(*m_context.settings, m_chosenFolders));
+    const signageflow::Sync sync =
+        signageflow::prepareSync(m_context.window, config_store_get("connection_type"), outputs,
+                                 signageFolders(*m_context.settings, m_chosenFolders));
     if (sync.action == signageflow::SyncAction::RestartMode) {
         if (commands::canRestartMode(deviceFacts(device)) && writeFrame(device, commands::restartModeFrame()))
             logEvent(commands::actionSentence(commands::Action::RestartMode, device->serialNumber()));

@@ -29,7 +29,8 @@ struct Message;
 class ConfigDialogs
 {
 public:
-    ConfigDialogs(WindowContext& context, DeviceCommands& commands, DeviceAnswers& answers, FileCommands& files);
+    ConfigDialogs(WindowContext& context, DeviceCommands& commands, DeviceAnswers& answers,
+                  FileCommands& files);
 
     void network();
     void locale();

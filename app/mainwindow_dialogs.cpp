@@ -66,9 +66,10 @@ void MainWindow::configureAudioDevs(QMap<QString, QStringList*>* portData)
     m_dialogs->audioDevices(ConfigDialogs::copied(portData));
 }
 
-void MainWindow::updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC, QString wiredIP,
-                                   QString wiredNetmask, QString wiredGateway, QString wirelessMAC,
-                                   QString wirelessIP, QString wirelessNetmask, QString wirelessGateway)
+void MainWindow::updateNetworkInfo(QString dns1, QString dns2, QString dsPath, QString wiredMAC,
+                                   QString wiredIP, QString wiredNetmask, QString wiredGateway,
+                                   QString wirelessMAC, QString wirelessIP, QString wirelessNetmask,
+                                   QString wirelessGateway)
 {
     m_dialogs->networkStatus({dns1, dns2, dsPath, wiredMAC, wiredIP, wiredNetmask, wiredGateway, wirelessMAC,
                               wirelessIP, wirelessNetmask, wirelessGateway});
