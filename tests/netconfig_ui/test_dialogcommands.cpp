@@ -10,7 +10,11 @@
 #include "dlgnetwork.h"
 #include "dlgperipherals.h"
 
+#include "configlib.h"
+
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
 
 using rvx::test::AgentSetup;
 using rvx::test::auditSentences;
@@ -66,6 +70,7 @@ private slots:
     void localeAndPeripheralsByAgentGeneration();
     void displaysWithTheDevicesResolutions();
     void applicationModeAndSignageSync();
+    void signageFoldersSynchronised();
 };
 
 void TestDialogCommands::networkListsFromTheDeviceAsked()
@@ -192,6 +197,51 @@ void TestDialogCommands::applicationModeAndSignageSync()
     f->window->on_sync_dsi_folders_triggered();
     QCOMPARE(Ask::lastMessage().kind, Ask::Kind::Warning);
     QVERIFY(WindowFixture::received(agent).isEmpty());
+}
+
+void TestDialogCommands::signageFoldersSynchronised()
+{
+    const QString content = f->ws.path("signage1");
+    rvx::test::writeRaw(content + "/clips/intro.mp4", QByteArray(5000, 'v'));
+    rvx::test::writeRaw(content + "/slide.png", "png");
+    const QString elsewhere = f->ws.path("private");
+    rvx::test::writeRaw(elsewhere + "/secret.txt", "secret");
+    f->window->settings()->setValue("signageContentDir1", QDir::toNativeSeparators(content));
+    AgentSetup setup{"SG-1", "8.4.0"};
+    setup.configuration = "connection_type=dsi\nds_output1_enabled=yes\nds_output1_action=movies\n"
+                          "ds_output1_source=" +
+                          QDir::toNativeSeparators(content).toLatin1() +
+                          "\nds_output2_enabled=yes\nds_output2_action=movies\nds_output2_source=" +
+                          QDir::toNativeSeparators(elsewhere).toLatin1() + "\n";
+    SimAgent* agent = f->connect(setup);
+    QVERIFY(agent);
+    f->selectSerials({"SG-1"});
+    // The folder the device names for output 2 was never configured: the administrator is
+    // asked, and says No.
+    Ask::answerNext(QMessageBox::No);
+    f->window->on_sync_dsi_folders_triggered();
+    const QList<SimAgent::Frame> frames = WindowFixture::received(agent);
+    QCOMPARE(kinds(frames), QStringList{"55/45"});
+    QCOMPARE(auditSentences(), QStringList{"synchonized dsi content on SG-1"});
+    const QByteArray text = qUncompress(frames.first().payload.mid(1));
+    const QByteArray list = config_text_get_value("dsi_output1_source_index", text);
+    QVERIFY(!list.isEmpty());
+    QVERIFY(config_text_get_value("dsi_output2_source", text).isEmpty());
+    // The device pulls the list, then every file it names, with the digests it gives.
+    const std::optional<QByteArray> pulled = agent->pullFile(QString::fromLatin1(list));
+    QVERIFY(pulled);
+    int files = 0;
+    for (const QByteArray& line : pulled->split('\n')) {
+        if (!line.startsWith("file="))
+            continue;
+        const int mark = line.lastIndexOf(" md5sum=");
+        const std::optional<QByteArray> bytes = agent->pullFile(QString::fromLatin1(line.mid(5, mark - 5)));
+        QVERIFY(bytes);
+        QCOMPARE(QCryptographicHash::hash(*bytes, QCryptographicHash::Md5).toHex(), line.mid(mark + 8));
+        ++files;
+    }
+    QCOMPARE(files, 2);
+    QCOMPARE(agent->openRead(QDir::toNativeSeparators(elsewhere + "/secret.txt")), 3);
 }
 
 RVX_GUI_TEST_MAIN(TestDialogCommands)
