@@ -7,6 +7,7 @@
 #include "aboutdialog.h"
 #include "ask.h"
 #include "audit.h"
+#include "configdialogs.h"
 #include "configlib.h"
 #include "connectionlimit.h"
 #include "departmentpanel.h"
@@ -15,12 +16,10 @@
 #include "devicecommands.h"
 #include "devicelists.h"
 #include "deviceselection.h"
-#include "configdialogs.h"
 #include "devicetext.h"
-#include "filecommands.h"
-#include "windowupdates.h"
 #include "discoverybroadcast.h"
 #include "dlgsettings.h"
+#include "filecommands.h"
 #include "platform.h"
 #include "profilecommands.h"
 #include "rvxdb.h"
@@ -29,6 +28,7 @@
 #include "thinclientinfo.h"
 #include "upgradecommands.h"
 #include "windowsetup.h"
+#include "windowupdates.h"
 #include "zyltreeview.h"
 
 #include <QCloseEvent>
@@ -256,6 +256,7 @@ void MainWindow::createStatusBar()
         m_updates->addProgressBar(statusBar());
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("lblStatus"));
+    m_statusLabel->setTextFormat(Qt::PlainText); // status texts carry host names and paths
     statusBar()->addPermanentWidget(m_statusLabel, 100);
     if (!m_pendingStatusText.isEmpty())
         showStatusText(m_pendingStatusText);

@@ -57,16 +57,9 @@ QMessageBox::StandardButton showBox(Ask::Kind kind, QWidget* parent, const QStri
             return defaultButton;
         return buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     }
-    switch (kind) {
-    case Ask::Kind::Question:
-        return QMessageBox::question(parent, title, text, buttons, defaultButton);
-    case Ask::Kind::Information:
-        return QMessageBox::information(parent, title, text);
-    case Ask::Kind::Warning:
-        return QMessageBox::warning(parent, title, text);
-    default:
-        return QMessageBox::critical(parent, title, text);
-    }
+    const std::unique_ptr<QMessageBox> box =
+        Ask::messageBox(kind, parent, title, text, buttons, defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box->exec());
 }
 
 QString chooser(Ask::Kind kind, QWidget* parent, const QString& caption, const QString& dir,
@@ -89,6 +82,33 @@ QString chooser(Ask::Kind kind, QWidget* parent, const QString& caption, const Q
 }
 
 } // namespace
+
+std::unique_ptr<QMessageBox> Ask::messageBox(Kind kind, QWidget* parent, const QString& title,
+                                             const QString& text, QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    switch (kind) {
+    case Kind::Question:
+        icon = QMessageBox::Question;
+        break;
+    case Kind::Information:
+        icon = QMessageBox::Information;
+        break;
+    case Kind::Warning:
+        icon = QMessageBox::Warning;
+        break;
+    default:
+        break;
+    }
+    auto box = std::make_unique<QMessageBox>(icon, title, text, buttons, parent);
+    // Names, paths and texts from devices, the mirror or files are shown as they are, never as
+    // markup that Qt would guess from a leading tag.
+    box->setTextFormat(Qt::PlainText);
+    if (defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(defaultButton);
+    return box;
+}
 
 QMessageBox::StandardButton Ask::question(QWidget* parent, const QString& title, const QString& text,
                                           QMessageBox::StandardButtons buttons,

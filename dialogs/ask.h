@@ -3,7 +3,9 @@
 #include <QFileDialog>
 #include <QList>
 #include <QMessageBox>
+
 #include <QString>
+#include <memory>
 
 #include <functional>
 
@@ -50,6 +52,10 @@ public:
     // A Yes/No question: true when the answer is Yes.
     static bool confirm(QWidget* parent, const QString& title, const QString& text,
                         QMessageBox::StandardButton defaultButton = QMessageBox::Yes);
+    // The box the calls above show outside test mode: plain text, the kind's icon, the buttons.
+    static std::unique_ptr<QMessageBox> messageBox(Kind kind, QWidget* parent, const QString& title,
+                                                   const QString& text, QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton);
     static QMessageBox::StandardButton information(QWidget* parent, const QString& title,
                                                    const QString& text);
     static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text);

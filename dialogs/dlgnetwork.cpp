@@ -137,8 +137,10 @@ DlgNetwork::DlgNetwork(QWidget* parent, const commands::DeviceFacts& device)
     });
 
     for (QLabel* label :
-         findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lblStatus(?!Caption|Note)"))))
+         findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lblStatus(?!Caption|Note)")))) {
+        label->setTextFormat(Qt::PlainText); // what the device reports is never markup
         label->setText(shown(QString()));
+    }
     ui->lblStatusNote->setText(netconfig::networkInfoRequestCode(device.clientVersion)
                                    ? tr("Waiting for the device to report its network status...")
                                    : tr("The agent on this device does not report its network status "

@@ -1,5 +1,7 @@
 #include "exportcsv.h"
 
+#include <algorithm>
+
 namespace rvx::exportcsv {
 
 namespace {
@@ -19,17 +21,27 @@ QString headerLine()
     return titles().join(QLatin1Char(','));
 }
 
+QString field(const QString& value)
+{
+    QString out = value;
+    static const QString formulaStart = QStringLiteral("=+-@\t\r");
+    if (!out.isEmpty() && formulaStart.contains(out.front()))
+        out.prepend(QLatin1Char('\''));
+    static const QString needsQuotes = QStringLiteral(",\"\r\n");
+    if (std::any_of(out.cbegin(), out.cend(), [](QChar c) { return needsQuotes.contains(c); })) {
+        out.replace(QLatin1String("\""), QLatin1String("\"\""));
+        out = QLatin1Char('"') + out + QLatin1Char('"');
+    }
+    return out;
+}
+
 QString deviceLine(const QStringList& fields)
 {
-    QStringList cleaned;
-    cleaned.reserve(fields.size());
-    for (QString field : fields) {
-        field.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        field.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        field.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        cleaned.append(field);
-    }
-    return cleaned.join(QLatin1Char(','));
+    QStringList written;
+    written.reserve(fields.size());
+    for (const QString& value : fields)
+        written.append(field(value));
+    return written.join(QLatin1Char(','));
 }
 
 Text fileText(const QList<QList<QStringList>>& departments)

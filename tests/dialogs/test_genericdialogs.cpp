@@ -53,6 +53,9 @@ private slots:
 
     void textViewerReadOnly();
     void textViewerEditable();
+
+    void messageBoxesArePlainText_data();
+    void messageBoxesArePlainText();
 };
 
 void TestGenericDialogs::multiChoiceOptions_data()
@@ -298,6 +301,46 @@ void TestGenericDialogs::textViewerEditable()
     dialog.findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(config, QString("dtoverlay=vc4-kms-v3d\ngpu_mem=128\n"));
+}
+
+void TestGenericDialogs::messageBoxesArePlainText_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("defaultButton");
+    QTest::newRow("question") << int(Ask::Kind::Question) << int(QMessageBox::Question)
+                              << int(QMessageBox::Yes | QMessageBox::No) << int(QMessageBox::No);
+    QTest::newRow("information") << int(Ask::Kind::Information) << int(QMessageBox::Information)
+                                 << int(QMessageBox::Ok) << int(QMessageBox::NoButton);
+    QTest::newRow("warning") << int(Ask::Kind::Warning) << int(QMessageBox::Warning) << int(QMessageBox::Ok)
+                             << int(QMessageBox::NoButton);
+    QTest::newRow("critical") << int(Ask::Kind::Critical) << int(QMessageBox::Critical)
+                              << int(QMessageBox::Ok) << int(QMessageBox::NoButton);
+}
+
+// A host name or a catalogue comment that looks like markup is shown as it is: Qt would
+// otherwise guess rich text from the leading tag and render (or hide) it.
+void TestGenericDialogs::messageBoxesArePlainText()
+{
+    QFETCH(int, kind);
+    QFETCH(int, icon);
+    QFETCH(int, buttons);
+    QFETCH(int, defaultButton);
+    const QString text = "<b>lab-1</b><img src=x>\n\nwas refused";
+    const auto box =
+        Ask::messageBox(Ask::Kind(kind), nullptr, "Title", text, QMessageBox::StandardButtons(buttons),
+                        QMessageBox::StandardButton(defaultButton));
+    QCOMPARE(box->textFormat(), Qt::PlainText);
+    QCOMPARE(box->text(), text);
+    QCOMPARE(int(box->icon()), icon);
+    QCOMPARE(int(box->standardButtons()), buttons);
+    QCOMPARE(box->windowTitle(), QString("Title"));
+    if (defaultButton != QMessageBox::NoButton)
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::StandardButton(defaultButton)));
+    auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
 RVX_GUI_TEST_MAIN(TestGenericDialogs)
