@@ -167,6 +167,19 @@ bool DlgSignage::writeConfig(const QString& path, const QByteArray& content)
     return false;
 }
 
+// A remote rsync server must be given as a host name with an optional port; otherwise the
+// administrator is told what is needed.
+bool DlgSignage::serverUsable(const QString& server)
+{
+    if (!server.isEmpty() && isServerText(server))
+        return true;
+    rvx::Ask::warning(this, tr("No Server Selected"),
+                      tr("A valid rsync server address must be specified if you choose not to use the local "
+                         "RVX-managed rsync service.  This must be an rsync daemon providing unencrypted "
+                         "access to content via a TCP port (usually 873), not an SSH server."));
+    return false;
+}
+
 void DlgSignage::onListModulesClicked()
 {
     if (ui->chbxUseBundledRsync->isChecked()) {
@@ -175,14 +188,8 @@ void DlgSignage::onListModulesClicked()
         return;
     }
     const QString server = ui->tbxRsyncServer->text().trimmed();
-    if (server.isEmpty() || !isServerText(server)) {
-        rvx::Ask::warning(
-            this, tr("No Server Selected"),
-            tr("A valid rsync server address must be specified if you choose not to use the local "
-               "RVX-managed rsync service.  This must be an rsync daemon providing unencrypted "
-               "access to content via a TCP port (usually 873), not an SSH server."));
+    if (!serverUsable(server))
         return;
-    }
     const rvx::platform::ProcessResult result = rvx::platform::execute(
         rvx::platform::toolPath(rvx::platform::Tool::Rsync), signage::listArguments(server));
     if (!result.started) {
@@ -276,14 +283,8 @@ void DlgSignage::accept()
 {
     const bool local = ui->chbxUseBundledRsync->isChecked();
     const QString server = ui->tbxRsyncServer->text().trimmed();
-    if (!local && (server.isEmpty() || !isServerText(server))) {
-        rvx::Ask::warning(
-            this, tr("No Server Selected"),
-            tr("A valid rsync server address must be specified if you choose not to use the local "
-               "RVX-managed rsync service.  This must be an rsync daemon providing unencrypted "
-               "access to content via a TCP port (usually 873), not an SSH server."));
+    if (!local && !serverUsable(server))
         return;
-    }
     const QString playlist = chosenPlaylist();
     if (playlist.isEmpty()) {
         rvx::Ask::warning(

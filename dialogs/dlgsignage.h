@@ -41,6 +41,7 @@ private:
     bool mayWriteConfig(const QString& path);
     std::optional<QByteArray> readConfig(const QString& path);
     bool writeConfig(const QString& path, const QByteArray& content);
+    bool serverUsable(const QString& server);
 
     Ui::DlgSignage* ui;
     int m_output;

@@ -15,14 +15,7 @@ using namespace appmode;
 
 namespace {
 
-template <typename T>
-T* child(QWidget& w, const char* name)
-{
-    T* c = w.findChild<T*>(name);
-    if (!c)
-        qFatal("no widget %s", name);
-    return c;
-}
+using rvx::test::child;
 
 void chooseData(QComboBox* box, const QString& value)
 {

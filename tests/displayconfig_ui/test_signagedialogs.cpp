@@ -21,14 +21,7 @@ using rvx::Ask;
 
 namespace {
 
-template <typename T>
-T* child(QWidget& w, const char* name)
-{
-    T* c = w.findChild<T*>(name);
-    if (!c)
-        qFatal("no widget %s", name);
-    return c;
-}
+using rvx::test::child;
 
 void write(const QString& path, const QByteArray& data)
 {

@@ -135,6 +135,17 @@ public:
         window = std::make_unique<MainWindow>();
         return window->server() && window->server()->isListening() ? window.get() : nullptr;
     }
+    // A started window for one test, with the box records and the audit trail cleared (null
+    // when it did not start).
+    static std::unique_ptr<WindowFixture> started()
+    {
+        auto fixture = std::make_unique<WindowFixture>();
+        if (!fixture->start())
+            return nullptr;
+        Ask::clearRecords();
+        clearAudit();
+        return fixture;
+    }
     // Closes the window as the administrator would, then starts a new one.
     MainWindow* restart()
     {

@@ -94,10 +94,8 @@ class TestFileCommands : public QObject
 private slots:
     void init()
     {
-        f = std::make_unique<WindowFixture>();
-        QVERIFY(f->start());
-        Ask::clearRecords();
-        rvx::test::clearAudit();
+        f = WindowFixture::started();
+        QVERIFY(f);
     }
     void cleanup()
     {

@@ -83,10 +83,8 @@ class TestUpgradeCommands : public QObject
 private slots:
     void init()
     {
-        f = std::make_unique<WindowFixture>();
-        QVERIFY(f->start());
-        Ask::clearRecords();
-        rvx::test::clearAudit();
+        f = WindowFixture::started();
+        QVERIFY(f);
     }
     void cleanup()
     {
