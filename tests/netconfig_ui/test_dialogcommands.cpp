@@ -2,7 +2,7 @@
 // its lists, its answers fill the open dialog while another device's do not, and OK sends the
 // device exactly the category its agent takes.
 
-#include "windowfixture.h"
+#include "windowtest.h"
 
 #include "dlgconfiguredisplays.h"
 #include "dlgconnectiontype.h"
@@ -20,6 +20,7 @@ using rvx::test::AgentSetup;
 using rvx::test::auditSentences;
 using rvx::test::waitFor;
 using rvx::test::WindowFixture;
+using rvx::test::WindowTest;
 
 namespace {
 
@@ -45,23 +46,11 @@ bool comboHolds(QComboBox* box, const QString& text)
 
 } // namespace
 
-class TestDialogCommands : public QObject
+class TestDialogCommands : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowFixture> f;
-
 private slots:
-    void init()
-    {
-        f = WindowFixture::started();
-        QVERIFY(f);
-    }
-    void cleanup()
-    {
-        f.reset();
-        QCOMPARE(Ask::pendingAnswers(), 0);
-    }
 
     void networkListsFromTheDeviceAsked();
     void localeAndPeripheralsByAgentGeneration_data();

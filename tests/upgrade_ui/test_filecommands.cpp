@@ -2,7 +2,7 @@
 // storage, end to end: the offscreen window and simulated agents over real TLS that receive,
 // upload and answer for real.
 
-#include "windowfixture.h"
+#include "windowtest.h"
 
 #include "dlgeditwhitelist.h"
 #include "dlginstallondevice.h"
@@ -20,6 +20,7 @@
 using rvx::test::AgentSetup;
 using rvx::test::auditSentences;
 using rvx::test::WindowFixture;
+using rvx::test::WindowTest;
 using rvx::test::writeRaw;
 
 namespace {
@@ -85,23 +86,11 @@ QList<QByteArray> installsTo(SimAgent* agent)
 
 } // namespace
 
-class TestFileCommands : public QObject
+class TestFileCommands : public WindowTest
 {
     Q_OBJECT
 
-    std::unique_ptr<WindowFixture> f;
-
 private slots:
-    void init()
-    {
-        f = WindowFixture::started();
-        QVERIFY(f);
-    }
-    void cleanup()
-    {
-        f.reset();
-        QCOMPARE(Ask::pendingAnswers(), 0);
-    }
 
     void installedFilesOnTheWire_data();
     void installedFilesOnTheWire();

@@ -2,7 +2,7 @@
 // over real TLS receives exactly the message, and each agent then pulls the files it names
 // through the file transfer, which refuses anything it was not told about.
 
-#include "windowfixture.h"
+#include "windowtest.h"
 
 #include "configlib.h"
 #include "dlgmultichoice.h"
@@ -18,6 +18,7 @@
 using rvx::test::AgentSetup;
 using rvx::test::auditSentences;
 using rvx::test::WindowFixture;
+using rvx::test::WindowTest;
 using rvx::test::writeRaw;
 
 namespace {
@@ -61,11 +62,9 @@ QString typeName(int type)
 
 } // namespace
 
-class TestUpgradeCommands : public QObject
+class TestUpgradeCommands : public WindowTest
 {
     Q_OBJECT
-
-    std::unique_ptr<WindowFixture> f;
 
     QString store(const char* sub) const { return f->ws.path(QString::fromLatin1(sub)); }
     // An image file: a valid header for the type, then the content.
@@ -81,16 +80,6 @@ class TestUpgradeCommands : public QObject
     }
 
 private slots:
-    void init()
-    {
-        f = WindowFixture::started();
-        QVERIFY(f);
-    }
-    void cleanup()
-    {
-        f.reset();
-        QCOMPARE(Ask::pendingAnswers(), 0);
-    }
 
     void firmwareMessage_data();
     void firmwareMessage();
