@@ -5,7 +5,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${RVX_BUILD_DIR:-$ROOT/build}"
 
 # Debian packages the build and the tests need (the tests run the real 7-Zip, a real rsync
-# daemon, nginx as the update mirror and tinyproxy as the proxy).
+# daemon, nginx as the update mirror and tinyproxy as the proxy; the package test runs CPack's
+# Debian generator, which needs dpkg-shlibdeps and file, and validates the desktop entry).
 RVX_BUILD_PACKAGES=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libqt5svg5
@@ -14,6 +15,7 @@ RVX_BUILD_PACKAGES=(
   iproute2 util-linux bsdutils procps
   fonts-dejavu-core
   7zip rsync nginx-light tinyproxy
+  dpkg-dev file desktop-file-utils
 )
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)

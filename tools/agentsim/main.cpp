@@ -1,4 +1,15 @@
-// agentsim: plays many agents against a running server, for load measurements.
+// agentsim: plays many agents against a running server, for load measurements, or a varied
+// demonstration fleet.
+//
+//   agentsim --demo 40 [--port 8085] [--host 127.0.0.1] [--first-index 0] [--keepalive 60]
+//            [--retry-ms 5000]
+//
+// --demo N connects N varied devices (see demofleet.h) and keeps them connected until the
+// program is stopped: hardware of every kind including Raspberry Pi models, older and newer
+// agent and firmware versions, many application modes, one device in maintenance mode,
+// lobby screens in signage mode, and a few that leave and come back every minute or so.
+// Devices that cannot connect try again every --retry-ms milliseconds, so the demo may start
+// before the server.
 //
 //   agentsim --port 8085 [--host 127.0.0.1] [--agents 1000] [--first-index 0] [--rate 100]
 //            [--window 0] [--lines 500] [--keepalive 60] [--status-rate 0] [--duration 0]
@@ -23,6 +34,7 @@
 // client against any TLS server, e.g. `openssl s_server -www`, gives the floor of a storm.
 
 #include "configlib.h"
+#include "demorun.h"
 #include "platform.h"
 #include "simagent.h"
 
@@ -380,6 +392,43 @@ private:
     qint64 floodClosedMs = -1;
 };
 
+// The demonstration fleet: its own defaults (the server's default port, a retry every five
+// seconds), then it runs until the program is stopped.
+int runDemo(QCoreApplication& app, const QCommandLineParser& parser, const QCommandLineOption& demoOption,
+            const QCommandLineOption& portOption, const QCommandLineOption& hostOption,
+            const QCommandLineOption& firstOption, const QCommandLineOption& keepAliveOption,
+            const QCommandLineOption& retryOption)
+{
+    bool countValid = false;
+    const int count = parser.value(demoOption).toInt(&countValid);
+    const quint16 port =
+        parser.isSet(portOption) ? static_cast<quint16>(parser.value(portOption).toUInt()) : quint16(8085);
+    const QHostAddress host(parser.value(hostOption));
+    if (!countValid || count < 1 || port == 0 || host.isNull()) {
+        std::fprintf(stderr,
+                     "agentsim: --demo takes a number of devices (1 or more), a valid --port and --host\n");
+        return 2;
+    }
+    DemoRun run(demo::fleet(count, qMax(0, parser.value(firstOption).toInt())), host, port);
+    run.setKeepAliveSeconds(qMax(1, parser.value(keepAliveOption).toInt()));
+    run.setRetryMs(parser.isSet(retryOption) ? parser.value(retryOption).toInt() : 5000);
+    bool announced = false;
+    QObject::connect(&run, &DemoRun::identified, &run, [&run, &announced, count](const QString& serial) {
+        if (announced) {
+            std::printf("demo: %s is back\n", qPrintable(serial));
+        } else if (run.identifiedCount() == count) {
+            announced = true;
+            std::printf("demo: all %d devices are connected (stop with Ctrl+C)\n", count);
+        }
+        std::fflush(stdout);
+    });
+    std::printf("demo: connecting %d devices to %s port %u\n", count, qPrintable(host.toString()),
+                unsigned(port));
+    std::fflush(stdout);
+    run.start();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -427,7 +476,13 @@ int main(int argc, char** argv)
     const QCommandLineOption bareOption(QStringLiteral("bare"),
                                         QStringLiteral("Only complete TLS handshakes, then close."));
     parser.addOption(bareOption);
+    const auto demoOption =
+        option("demo", "Connect a varied demonstration fleet of n devices and keep it connected.", "n", "0");
     parser.process(app);
+
+    if (parser.isSet(demoOption))
+        return runDemo(app, parser, demoOption, portOption, hostOption, firstOption, keepAliveOption,
+                       retryOption);
 
     Options o;
     o.port = static_cast<quint16>(parser.value(portOption).toUInt());
