@@ -15,37 +15,41 @@ QString compactMac(const QString& text)
 
 Query::Query(const QString& text)
 {
-    m_words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_words = text.simplified().toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString& word : qAsConst(m_words))
         m_compactWords.append(compactMac(word));
 }
 
-bool Query::matches(const QVector<DeviceColumn>& columns, const QStringList& cells) const
+Query::Row Query::prepare(const QVector<DeviceColumn>& columns, const QStringList& cells)
 {
-    if (m_words.isEmpty())
-        return true;
+    Row row;
     const int n = qMin(columns.size(), cells.size());
-    QString compact; // the MAC address cell without separators, made when first needed
-    bool compactMade = false;
+    for (int i = 0; i < n; ++i) {
+        // A line break never occurs in a word, so no word is found across two cells.
+        if (i > 0)
+            row.text.append(QLatin1Char('\n'));
+        row.text.append(cells.at(i).toLower());
+        if (columns.at(i) == DeviceColumn::MacAddress)
+            row.compactMac = compactMac(cells.at(i).toLower());
+    }
+    return row;
+}
+
+bool Query::matches(const Row& row) const
+{
     for (int w = 0; w < m_words.size(); ++w) {
-        const QString& word = m_words.at(w);
-        bool found = false;
-        for (int i = 0; i < n && !found; ++i) {
-            const QString& cell = cells.at(i);
-            if (cell.contains(word, Qt::CaseInsensitive)) {
-                found = true;
-            } else if (columns.at(i) == DeviceColumn::MacAddress && !m_compactWords.at(w).isEmpty()) {
-                if (!compactMade) {
-                    compact = compactMac(cell);
-                    compactMade = true;
-                }
-                found = compact.contains(m_compactWords.at(w), Qt::CaseInsensitive);
-            }
-        }
-        if (!found)
+        if (row.text.contains(m_words.at(w)))
+            continue;
+        const QString& compact = m_compactWords.at(w);
+        if (compact.isEmpty() || row.compactMac.isEmpty() || !row.compactMac.contains(compact))
             return false;
     }
     return true;
+}
+
+bool Query::matches(const QVector<DeviceColumn>& columns, const QStringList& cells) const
+{
+    return m_words.isEmpty() || matches(prepare(columns, cells));
 }
 
 } // namespace rvx::search

@@ -30,8 +30,19 @@ public:
     // Whether a row matches: cells[i] is the text of the shown column columns[i].
     bool matches(const QVector<DeviceColumn>& columns, const QStringList& cells) const;
 
+    // A row prepared once for many queries (the search keeps one per device while its texts
+    // stay the same): its cells lower-cased and joined by line breaks, and the MAC address
+    // cell lower-cased without separators.
+    struct Row
+    {
+        QString text;
+        QString compactMac;
+    };
+    static Row prepare(const QVector<DeviceColumn>& columns, const QStringList& cells);
+    bool matches(const Row& row) const;
+
 private:
-    QStringList m_words;
+    QStringList m_words;        // lower case
     QStringList m_compactWords; // the words without MAC address separators
 };
 

@@ -40,6 +40,8 @@ QLineEdit* DeviceSearch::createBox(QWidget* window)
 
 bool DeviceSearch::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_box && event->type() == QEvent::FocusIn)
+        prepareRows();
     // Escape in the box empties it (the line edit itself does nothing with it).
     if (watched == m_box && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !m_box->text().isEmpty()) {
@@ -70,10 +72,27 @@ void DeviceSearch::setQuery(const QString& text)
     }
 }
 
-bool DeviceSearch::rowMatches(DeptInfo* dept, const ThinclientInfo* device) const
+void DeviceSearch::prepareRows()
+{
+    // Any non-empty query prepares the rows it looks at.
+    const rvx::search::Query query = m_query;
+    m_query = rvx::search::Query(QStringLiteral("x"));
+    for (DeptInfo* dept : m_departments.items()) {
+        for (const ThinclientInfo* device : qAsConst(dept->devices)) {
+            if (!m_rows.contains(device))
+                rowMatches(dept, device);
+        }
+    }
+    m_query = query;
+}
+
+bool DeviceSearch::rowMatches(DeptInfo* dept, const ThinclientInfo* device)
 {
     if (m_query.isEmpty())
         return true;
+    auto cached = m_rows.constFind(device);
+    if (cached != m_rows.constEnd())
+        return m_query.matches(*cached);
     const DepartmentView* list = dept->view;
     if (!list || !device->item || !device->item->parent())
         return false;
@@ -86,7 +105,7 @@ bool DeviceSearch::rowMatches(DeptInfo* dept, const ThinclientInfo* device) cons
         const QStandardItem* cell = group->child(row, c);
         cells.append(cell ? cell->text() : QString());
     }
-    return m_query.matches(columns, cells);
+    return m_query.matches(*m_rows.insert(device, rvx::search::Query::prepare(columns, cells)));
 }
 
 void DeviceSearch::apply(DeptInfo* dept, bool narrowing)
@@ -99,6 +118,10 @@ void DeviceSearch::apply(DeptInfo* dept, bool narrowing)
     }
     ZylTreeView* view = list->view();
     QStandardItemModel* model = list->model();
+    QItemSelectionModel* selection = view->selectionModel();
+    // Only selected rows leave the selection: a selection change of thousands of ranges would
+    // cost more than the search.
+    const bool anySelected = selection->hasSelection();
     QItemSelection leaving;
     int matching = 0;
     for (int g = 0; g < model->rowCount(); ++g) {
@@ -119,7 +142,7 @@ void DeviceSearch::apply(DeptInfo* dept, bool narrowing)
                 m_state.insert(device, {matches, {dept, type}});
             if (wasHidden == matches) {
                 view->setRowHidden(r, groupIndex, !matches);
-                if (!matches)
+                if (!matches && anySelected && selection->isRowSelected(r, groupIndex))
                     leaving.select(model->index(r, 0, groupIndex),
                                    model->index(r, model->columnCount(groupIndex) - 1, groupIndex));
             }
@@ -130,19 +153,21 @@ void DeviceSearch::apply(DeptInfo* dept, bool narrowing)
         const bool groupHidden = !m_query.isEmpty() && visible == 0;
         if (view->isRowHidden(g, QModelIndex()) != groupHidden) {
             view->setRowHidden(g, QModelIndex(), groupHidden);
-            if (groupHidden)
+            if (groupHidden && anySelected && selection->isRowSelected(g, QModelIndex()))
                 leaving.select(groupIndex, groupIndex.sibling(g, model->columnCount() - 1));
         }
     }
     // Rows the administrator cannot see are no part of what the actions apply to.
     if (!leaving.isEmpty())
-        view->selectionModel()->select(leaving, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        selection->select(leaving, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     dept->matching = m_query.isEmpty() ? -1 : matching;
     updateLabel(dept);
 }
 
 void DeviceSearch::rowRefreshed(DeptInfo* dept, ThinclientInfo* device)
 {
+    if (!m_rows.isEmpty())
+        m_rows.remove(device); // its texts may have changed
     if (m_query.isEmpty() || !dept || !device || !dept->view || !device->item || !device->item->parent())
         return;
     const bool matches = rowMatches(dept, device);
@@ -174,6 +199,7 @@ void DeviceSearch::rowRefreshed(DeptInfo* dept, ThinclientInfo* device)
 
 void DeviceSearch::rowRemoved(DeptInfo* dept, ThinclientInfo* device)
 {
+    m_rows.remove(device);
     if (m_query.isEmpty() || !dept)
         return;
     auto it = m_state.find(device);

@@ -37,6 +37,10 @@ public:
     const rvx::search::Query& query() const { return m_query; }
     bool isActive() const { return !m_query.isEmpty(); }
 
+    // Prepares every listed row for matching, so the first keystroke costs no more than the
+    // next ones (done when the box gets the focus).
+    void prepareRows();
+
     // A device's row was filled or its texts changed: it is shown or hidden by the query.
     void rowRefreshed(DeptInfo* dept, ThinclientInfo* device);
     // A device's row is about to be removed from the department's list.
@@ -54,7 +58,7 @@ private:
     };
 
     void apply(DeptInfo* dept, bool narrowing);
-    bool rowMatches(DeptInfo* dept, const ThinclientInfo* device) const;
+    bool rowMatches(DeptInfo* dept, const ThinclientInfo* device);
     void setGroupVisible(DeptInfo* dept, quint8 firmwareType, bool visible);
     void updateLabel(DeptInfo* dept);
 
@@ -66,4 +70,7 @@ private:
     // devices under each group row.
     QHash<const ThinclientInfo*, State> m_state;
     QHash<GroupKey, int> m_visibleInGroup;
+    // Each device's row prepared for matching, from its first search on until its texts
+    // change, so a keystroke does not read thousands of cells again.
+    QHash<const ThinclientInfo*, rvx::search::Query::Row> m_rows;
 };
