@@ -24,6 +24,9 @@ const std::array<DeviceColumnInfo, DeviceColumnCount> kColumns = {{
     {DeviceColumn::LastSeen, "colLastSeen", "Last Seen", -1, "", -1, false},
     {DeviceColumn::Description, "colDescription", "Comment", -1, "", -1, false},
     {DeviceColumn::HwName, "colHwName", "Hardware", -1, "", -1, false},
+    // Added after the others: a stored layout that does not name it shows it hidden, like
+    // every optional column, and keeps all its positions and header texts.
+    {DeviceColumn::Profile, "colProfile", "Profile", -1, "", -1, false},
 }};
 
 } // namespace

@@ -4,7 +4,7 @@
 // table (keys, titles, defaults), the keys of the stored layout, and its reading and writing
 // for the Options dialog's column chooser and for the lists. No widgets.
 //
-// Each of the 17 column keys holds the column's visual position (0 = leftmost) or -1 when
+// Each of the 18 column keys holds the column's visual position (0 = leftmost) or -1 when
 // the column is hidden; "colText" + n holds the header text of the column at position n
 // (empty when no column is there) and "colSize" + n its width in pixels (-1 = not set).
 
@@ -17,7 +17,7 @@
 
 class QSettings;
 
-// The seventeen configurable columns of the device list, in the order of the settings keys.
+// The eighteen configurable columns of the device list, in the order of the settings keys.
 enum class DeviceColumn
 {
     FwType,
@@ -37,8 +37,9 @@ enum class DeviceColumn
     LastSeen,
     Description,
     HwName,
+    Profile, // drift from the department's linked profile
 };
-constexpr int DeviceColumnCount = 17;
+constexpr int DeviceColumnCount = 18;
 
 struct DeviceColumnInfo
 {
@@ -51,7 +52,7 @@ struct DeviceColumnInfo
     bool alwaysShown;          // Firmware Type, Hostname, Status
 };
 
-// The seventeen columns in settings-key order.
+// The eighteen columns in settings-key order.
 const DeviceColumnInfo* deviceColumns();
 const DeviceColumnInfo& deviceColumnInfo(DeviceColumn column);
 

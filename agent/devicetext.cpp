@@ -70,6 +70,8 @@ QString deviceColumnText(const ThinclientInfo& device, DeviceColumn column, qint
         return device.description();
     case DeviceColumn::HwName:
         return device.hwName();
+    case DeviceColumn::Profile:
+        return QString(); // the device lists fill it from the stored texts
     }
     return QString();
 }

@@ -15,6 +15,8 @@
 #include "devicecolumns.h"
 #include "devicecommands.h"
 #include "devicelists.h"
+#include "devicesearch.h"
+#include "driftcache.h"
 #include "deviceselection.h"
 #include "devicetext.h"
 #include "discoverybroadcast.h"
@@ -183,6 +185,8 @@ void MainWindow::createFeatures()
     m_lists = new DeviceLists(m_departments, m_panel, m_selection, this);
     m_lists->setLatest(m_latestFirmware.data(), m_latestClient.data(), FirmwareTypeCount);
     m_context.lists = m_lists;
+    m_search = new DeviceSearch(m_departments, this);
+    m_lists->setSearch(m_search);
     m_commands = std::make_unique<DeviceCommands>(m_context);
     m_profiles = std::make_unique<ProfileCommands>(m_context, *m_commands);
     m_answers = std::make_unique<DeviceAnswers>(m_context, *m_commands);
@@ -191,6 +195,7 @@ void MainWindow::createFeatures()
     m_dialogs = std::make_unique<ConfigDialogs>(m_context, *m_commands, *m_answers, *m_files);
     m_panel->build();
     setCentralWidget(m_panel->splitter());
+    windowsetup::addSearchBar(this, m_search->createBox(this));
     windowsetup::connectPanel(m_panel, this);
 }
 
@@ -212,6 +217,7 @@ void MainWindow::createAgentServer()
     m_discovery = new DiscoveryBroadcast(m_settings, ui->btnBroadcast, this);
     m_context.server = new SSLServer(this, m_settings);
     m_lists->setHistory(m_context.server->database());
+    m_lists->setDrift(new DriftCache(m_context.server->database(), this));
 }
 
 void MainWindow::connectAgentServer()

@@ -24,6 +24,7 @@ class ConfigDialogs;
 class DeviceAnswers;
 class DeviceCommands;
 class DeviceLists;
+class DeviceSearch;
 class DeviceSelection;
 class FileCommands;
 class ProfileCommands;
@@ -78,6 +79,7 @@ public:
     QString departmentsPath() const;
     // The feature classes.
     WindowContext& context() { return m_context; }
+    DeviceSearch* search() const { return m_search; }
     DeviceAnswers* answers() const { return m_answers.get(); }
     WindowUpdates* updates() const { return m_updates; }
 
@@ -295,6 +297,7 @@ private:
     DeviceSelection* m_selection = nullptr;
     DepartmentPanel* m_panel = nullptr;
     DeviceLists* m_lists = nullptr;
+    DeviceSearch* m_search = nullptr;
     std::unique_ptr<DeviceCommands> m_commands;
     std::unique_ptr<ProfileCommands> m_profiles;
     std::unique_ptr<DeviceAnswers> m_answers;

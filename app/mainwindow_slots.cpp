@@ -12,6 +12,7 @@
 #include "deviceselection.h"
 #include "discoverybroadcast.h"
 #include "dlgshowdevinfo.h"
+#include "driftcache.h"
 #include "exportlist.h"
 #include "filecommands.h"
 #include "popupmenu.h"
@@ -110,6 +111,9 @@ void MainWindow::onTreeViewDoubleClicked(const QModelIndex& index)
     if (!device)
         return;
     DlgShowDevInfo dialog(this, device, server() ? server()->database() : nullptr);
+    const DeptInfo* dept = m_departments.departmentOfDevice(device);
+    if (dept && !dept->profile.isEmpty() && m_lists->drift())
+        dialog.showDrift(dept->profile, m_lists->drift()->differences(device->serialNumber(), dept->profile));
     Ask::exec(&dialog);
 }
 

@@ -7,6 +7,7 @@
 #include "departments.h"
 #include "devicecommands.h"
 #include "devicefacts.h"
+#include "devicelists.h"
 #include "dlgconfigfilter.h"
 #include "profiles.h"
 #include "rvxdb.h"
@@ -70,6 +71,7 @@ void ProfileCommands::save()
                       QStringLiteral("Error creating file:\n\n") + path);
         return;
     }
+    m_context.lists->profileSaved(path); // departments linked to this file compare with it now
     Ask::information(
         m_context.window, QStringLiteral("Configuration Saved"),
         QStringLiteral("\nConfiguration saved.\n\nThis file can now be used as a template to deploy "
@@ -189,6 +191,8 @@ void ProfileCommands::link(DeptInfo* department)
     department->profile = path;
     if (department->label)
         department->label->updateAppearance(); // tooltip "Linked to: " + path
+    // The "Profile" cells compare with the new profile.
+    m_context.lists->refreshDepartment(department);
     m_context.panel->save();
     logEvent(linkedSentence(path, department->name));
     // A new link is reported afresh should its file go missing.
@@ -223,6 +227,7 @@ void ProfileCommands::unlink(DeptInfo* department)
     department->profile.clear();
     if (department->label)
         department->label->updateAppearance();
+    m_context.lists->refreshDepartment(department);
     m_context.panel->save();
     logEvent(unlinkedSentence(department->name));
 }

@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLineEdit>
+#include <QMainWindow>
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QSettings>
@@ -205,6 +207,19 @@ QPushButton* addLogoButton(QToolBar* toolBar, const QString& toolTip)
     logo->setToolTip(toolTip);
     toolBar->addWidget(logo);
     return logo;
+}
+
+void addSearchBar(QMainWindow* window, QLineEdit* box)
+{
+    window->addToolBarBreak(Qt::TopToolBarArea);
+    auto* bar = new QToolBar(QStringLiteral("Search"), window);
+    bar->setObjectName(QStringLiteral("searchBar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    box->setMaximumWidth(320);
+    box->setMinimumWidth(200);
+    bar->addWidget(box);
+    window->addToolBar(Qt::TopToolBarArea, bar);
 }
 
 void setUrlOpener(std::function<bool(const QUrl&)> opener)

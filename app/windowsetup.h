@@ -11,6 +11,8 @@
 class DepartmentPanel;
 class MainWindow;
 class QAction;
+class QLineEdit;
+class QMainWindow;
 class QPushButton;
 class QToolBar;
 class QUrl;
@@ -51,6 +53,8 @@ void connectAgentServer(SSLServer* server, MainWindow* window);
 
 // The logo button at the far end of the tool-bar.
 QPushButton* addLogoButton(QToolBar* toolBar, const QString& toolTip);
+// The device search box in a tool-bar of its own ("searchBar") on a line below the main one.
+void addSearchBar(QMainWindow* window, QLineEdit* box);
 
 // Opens a web address: through the opener tests install, never in the scripted test mode of
 // the message seam, otherwise with the desktop's handler.

@@ -4,7 +4,9 @@
 #include "rvxdb.h"
 #include "thinclientinfo.h"
 
+#include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QStandardItem>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -154,4 +156,57 @@ DlgShowDevInfo::DlgShowDevInfo(QWidget* parent, ThinclientInfo* info, rvxDB* db)
     m_view->setColumnWidth(0, 200);
     m_view->setSortingEnabled(true);
     m_view->sortByColumn(0, Qt::AscendingOrder);
+}
+
+QString DlgShowDevInfo::driftSummary(const QString& profilePath,
+                                     const std::optional<QList<drift::Difference>>& differences)
+{
+    const QString profile = QDir::toNativeSeparators(profilePath);
+    if (!differences)
+        return QStringLiteral("Not compared with the linked profile %1: the server holds no configuration of "
+                              "this device yet, or the profile cannot be read.")
+            .arg(profile);
+    if (differences->isEmpty())
+        return QStringLiteral("Matches the linked profile %1.").arg(profile);
+    return QStringLiteral("Differs from the linked profile %1 in %2 setting(s):")
+        .arg(profile)
+        .arg(differences->size());
+}
+
+void DlgShowDevInfo::showDrift(const QString& profilePath,
+                               const std::optional<QList<drift::Difference>>& differences)
+{
+    if (!m_driftLabel) {
+        m_driftLabel = new QLabel(this);
+        m_driftLabel->setObjectName(QStringLiteral("lblProfileDrift"));
+        m_driftLabel->setTextFormat(Qt::PlainText);
+        m_driftLabel->setWordWrap(true);
+        m_driftModel = new QStandardItemModel(0, 4, this);
+        m_driftModel->setHorizontalHeaderLabels({tr("Category"), tr("Key"), tr("Device"), tr("Profile")});
+        m_driftView = new QTableView(this);
+        m_driftView->setObjectName(QStringLiteral("tvwProfileDrift"));
+        m_driftView->setModel(m_driftModel);
+        m_driftView->setSelectionMode(QAbstractItemView::NoSelection);
+        m_driftView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_driftView->verticalHeader()->hide();
+        m_driftView->horizontalHeader()->setStretchLastSection(true);
+        layout()->addWidget(m_driftLabel);
+        layout()->addWidget(m_driftView);
+        resize(width() + 160, height() + 200);
+    }
+    m_driftLabel->setText(driftSummary(profilePath, differences));
+    m_driftModel->removeRows(0, m_driftModel->rowCount());
+    const QList<drift::Difference> rows = differences.value_or(QList<drift::Difference>());
+    for (const drift::Difference& d : rows) {
+        const QString device =
+            d.deviceValue.isEmpty() ? tr("(not set)") : drift::shownValue(d.key, d.deviceValue);
+        QList<QStandardItem*> cells = {
+            new QStandardItem(drift::categoryName(d.category)), new QStandardItem(QString::fromLatin1(d.key)),
+            new QStandardItem(device), new QStandardItem(drift::shownValue(d.key, d.profileValue))};
+        for (QStandardItem* cell : cells)
+            cell->setEditable(false);
+        m_driftModel->appendRow(cells);
+    }
+    m_driftView->setVisible(!rows.isEmpty());
+    m_driftView->resizeColumnsToContents();
 }

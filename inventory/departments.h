@@ -34,6 +34,8 @@ public:
     // The department's label in the panel and its device tree (owned by the window).
     ZylDropLabel* label = nullptr;
     DepartmentView* view = nullptr;
+    // How many of its devices match the device search; -1 while no search is active.
+    int matching = -1;
 
     // A member entry is a MAC address when it has 17 characters with exactly five ":".
     static bool isMacEntry(const QString& entry);

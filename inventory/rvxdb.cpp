@@ -141,12 +141,16 @@ bool rvxDB::saveConfig(const QString& serial, const QByteArray& text)
     if (!usable(serial) || text.isEmpty())
         return false;
     const QString key = fileBaseName(serial);
+    const QByteArray before = m_configDigest.value(key);
     if (!replaceUnlessSame(m_configDigest, key, configPath(serial), text)) {
         // The cache must not claim a text the disk does not hold.
         m_cache.remove(key);
+        emit configChanged(serial);
         return false;
     }
     m_cache.insert(key, new QByteArray(text), 1);
+    if (before.isEmpty() || m_configDigest.value(key) != before)
+        emit configChanged(serial);
     return true;
 }
 
@@ -156,6 +160,7 @@ bool rvxDB::deleteConfig(const QString& serial)
         return false;
     m_cache.remove(fileBaseName(serial));
     m_configDigest.remove(fileBaseName(serial));
+    emit configChanged(serial);
     return removeIfPresent(configPath(serial));
 }
 

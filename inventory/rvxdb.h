@@ -70,6 +70,10 @@ public:
     // The text checkpoint() writes: one "serial,seconds" line per entry, sorted by serial.
     QByteArray lastSeenText() const;
 
+signals:
+    // A device's stored configuration text was replaced by different bytes, or deleted.
+    void configChanged(const QString& serial);
+
 private:
     static QString fileBaseName(const QString& serial);
     static QString subFolder(const QString& serial);

@@ -3,6 +3,7 @@
 
 #include "configlib.h"
 #include "departments.h"
+#include "drift.h"
 #include "rvxdb.h"
 #include "thinclientinfo.h"
 #include "zyltreeview.h"
@@ -25,6 +26,23 @@ QStandardItem* readOnlyItem(const QString& text = QString())
     item->setFlags(item->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsUserCheckable));
     return item;
 }
+
+// A cell that sorts by its rank when both cells have one (the "Profile" cell: "differs (10)"
+// after "differs (9)").
+class RankedItem : public QStandardItem
+{
+public:
+    RankedItem() { setFlags(flags() & ~(Qt::ItemIsEditable | Qt::ItemIsUserCheckable)); }
+    bool operator<(const QStandardItem& other) const override
+    {
+        const QVariant mine = data(DepartmentView::RankRole);
+        const QVariant theirs = other.data(DepartmentView::RankRole);
+        if (mine.isValid() && theirs.isValid())
+            return mine.toInt() < theirs.toInt();
+        return QStandardItem::operator<(other);
+    }
+    QStandardItem* clone() const override { return new RankedItem; }
+};
 
 void setForeground(QStandardItem* item, const QColor& colour)
 {
@@ -127,8 +145,9 @@ void DepartmentView::addRow(ThinclientInfo* device)
     QList<QStandardItem*> cells;
     cells.reserve(m_layout.cellCount());
     const QVariant pointer = QVariant::fromValue(static_cast<void*>(device));
+    const int profileCell = m_layout.cell(DeviceColumn::Profile);
     for (int i = 0; i < m_layout.cellCount(); ++i) {
-        QStandardItem* item = readOnlyItem();
+        QStandardItem* item = i == profileCell ? new RankedItem : readOnlyItem();
         item->setData(pointer, DeviceRole);
         cells.append(item);
     }
@@ -247,6 +266,20 @@ void DepartmentView::setStatus(const ThinclientInfo* device, qint8 code, const Q
         break; // other codes change only the text
     }
     item->setText(text);
+}
+
+void DepartmentView::setDrift(const ThinclientInfo* device, std::optional<int> differences)
+{
+    QStandardItem* item = cell(device, DeviceColumn::Profile);
+    if (!item)
+        return;
+    const QString text = drift::columnText(differences);
+    const int rank = drift::sortRank(differences);
+    if (item->text() != text)
+        item->setText(text);
+    const QVariant current = item->data(RankRole);
+    if (!current.isValid() || current.toInt() != rank)
+        item->setData(rank, RankRole);
 }
 
 void DepartmentView::finishInsert()

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <optional>
+
 class DeptInfo;
 class QHeaderView;
 class QModelIndex;
@@ -29,6 +31,7 @@ class DepartmentView : public QObject
 
 public:
     static constexpr int DeviceRole = 257; // Qt::UserRole + 1
+    static constexpr int RankRole = 258;   // how a cell sorts, when it does not sort by its text
 
     DepartmentView(DeptInfo* dept, const DeviceListLayout& layout);
     ~DepartmentView() override;
@@ -70,6 +73,9 @@ public:
                     bool isNewClient);
     // The status cell: colour by code (1 red, 2 blue, 0 black, other codes keep it) and text.
     void setStatus(const ThinclientInfo* device, qint8 code, const QString& text);
+    // The "Profile" cell: "matches", "differs (N)" or empty (no linked profile or no stored
+    // configuration); it sorts matches first, then by N, empty cells last.
+    void setDrift(const ThinclientInfo* device, std::optional<int> differences);
 
     // Switches sorting back on now (it is also done a tenth of a second after an insertion).
     void finishInsert();

@@ -4,7 +4,9 @@
 #include "departmentpanel.h"
 #include "departments.h"
 #include "departmentview.h"
+#include "devicesearch.h"
 #include "deviceselection.h"
+#include "driftcache.h"
 #include "thinclientinfo.h"
 #include "zyltreeview.h"
 
@@ -40,6 +42,8 @@ void DeviceLists::removeRow(DeptInfo* dept, ThinclientInfo* device)
     if (!dept || !device)
         return;
     m_selection->forget(device);
+    if (m_search)
+        m_search->rowRemoved(dept, device);
     if (dept->view)
         dept->view->removeRow(device);
     else
@@ -102,6 +106,25 @@ void DeviceLists::refreshAll()
     }
 }
 
+void DeviceLists::refreshDepartment(DeptInfo* dept)
+{
+    if (!dept || m_departments.indexOf(dept) < 0)
+        return;
+    const QList<ThinclientInfo*> devices = dept->devices;
+    for (ThinclientInfo* device : devices)
+        refresh(device, false);
+}
+
+void DeviceLists::profileSaved(const QString& path)
+{
+    if (m_drift)
+        m_drift->profileChanged(path);
+    for (DeptInfo* dept : m_departments.items()) {
+        if (!dept->profile.isEmpty() && dept->profile == path)
+            refreshDepartment(dept);
+    }
+}
+
 void DeviceLists::refreshRow(DeptInfo* dept, ThinclientInfo* device, bool isNewClient)
 {
     DepartmentView* list = dept->view;
@@ -121,6 +144,10 @@ void DeviceLists::refreshRow(DeptInfo* dept, ThinclientInfo* device, bool isNewC
     latest.client = m_latestClient;
     latest.types = m_types;
     list->refreshRow(device, latest, m_history, isNewClient);
+    if (m_drift && list->layout().isShown(DeviceColumn::Profile))
+        list->setDrift(device, m_drift->count(device->serialNumber(), dept->profile));
+    if (m_search)
+        m_search->rowRefreshed(dept, device);
 }
 
 void DeviceLists::setStatus(ThinclientInfo* device, qint8 code, const char* message)
@@ -131,6 +158,8 @@ void DeviceLists::setStatus(ThinclientInfo* device, qint8 code, const char* mess
     if (!dept || !dept->view)
         return;
     dept->view->setStatus(device, code, message ? QString::fromLatin1(message) : QString());
+    if (m_search)
+        m_search->rowRefreshed(dept, device);
 }
 
 void DeviceLists::dropSelected(DeptInfo* target, ZylTreeView* sourceView)

@@ -9,6 +9,8 @@
 class DepartmentList;
 class DepartmentPanel;
 class DeptInfo;
+class DriftCache;
+class DeviceSearch;
 class DeviceSelection;
 class ThinclientInfo;
 class ZylTreeView;
@@ -26,6 +28,11 @@ public:
     // firmware type (packed, `types` entries each) and the device history.
     void setLatest(const quint32* firmware, const quint32* client, int types);
     void setHistory(const rvxDB* history) { m_history = history; }
+    // The search whose query rows obey as they are filled and changed.
+    void setSearch(DeviceSearch* search) { m_search = search; }
+    // Where the "Profile" cells come from.
+    void setDrift(DriftCache* drift) { m_drift = drift; }
+    DriftCache* drift() const { return m_drift; }
 
     // A new or stored device: placed in its department (by member list, else "Orphans",
     // created when missing) with a row of its own.
@@ -39,6 +46,10 @@ public:
     void refresh(ThinclientInfo* device, bool isNewClient);
     // Refreshes every row (the newest known versions changed).
     void refreshAll();
+    // A department's linked profile was linked, unlinked or saved again: its rows follow.
+    void refreshDepartment(DeptInfo* dept);
+    // A profile file was written: the departments linked to it follow.
+    void profileSaved(const QString& path);
     void setStatus(ThinclientInfo* device, qint8 code, const char* message);
 
     // The selected devices were dragged onto the target department's label: they become its
@@ -53,6 +64,8 @@ private:
     DepartmentPanel* m_panel;
     DeviceSelection* m_selection;
     const rvxDB* m_history = nullptr;
+    DeviceSearch* m_search = nullptr;
+    DriftCache* m_drift = nullptr;
     const quint32* m_latestFirmware = nullptr;
     const quint32* m_latestClient = nullptr;
     int m_types = 0;

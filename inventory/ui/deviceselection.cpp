@@ -51,6 +51,9 @@ QList<ThinclientInfo*> DeviceSelection::selectedDevices(bool onlineOnly) const
             const QModelIndex index = range.model()->index(row, range.left(), parent);
             if (range.model()->hasChildren(index))
                 continue;
+            // A row the search hides is not part of the selection the actions see.
+            if (m_view->view()->isRowHidden(row, parent))
+                continue;
             ThinclientInfo* device = DepartmentView::deviceOf(index);
             if (!device || (onlineOnly && !countsAsOnline(device)) || seen.contains(device))
                 continue;
@@ -122,26 +125,62 @@ void DeviceSelection::apply()
     emit applied(n, n == 1 ? *m_selectedOnline.constBegin() : nullptr);
 }
 
+namespace {
+
+// The rows under parent from first to last that the search shows, as whole-row ranges.
+void selectShown(QItemSelection& selection, const ZylTreeView* view, const QAbstractItemModel* model,
+                 const QModelIndex& parent, int first, int last)
+{
+    int run = -1;
+    for (int row = first; row <= last + 1; ++row) {
+        const bool shown = row <= last && !view->isRowHidden(row, parent);
+        if (shown && run < 0) {
+            run = row;
+        } else if (!shown && run >= 0) {
+            selection.select(model->index(run, 0, parent), model->index(row - 1, 0, parent));
+            run = -1;
+        }
+    }
+}
+
+// The last row under parent that the search shows; -1 when none.
+int lastShown(const ZylTreeView* view, const QModelIndex& parent, int rows)
+{
+    for (int row = rows - 1; row >= 0; --row) {
+        if (!view->isRowHidden(row, parent))
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
 void DeviceSelection::selectAll()
 {
     if (!m_view || m_view->model()->rowCount() == 0)
         return;
     QAbstractItemModel* model = m_view->model();
+    const ZylTreeView* tree = m_view->view();
     const int groups = model->rowCount();
-    // The group rows and every group's devices, as one selection change.
-    QItemSelection all(model->index(0, 0), model->index(groups - 1, 0));
+    // The shown group rows and their shown devices, as one selection change.
+    QItemSelection all;
+    selectShown(all, tree, model, QModelIndex(), 0, groups - 1);
+    QModelIndex current;
     for (int g = 0; g < groups; ++g) {
+        if (tree->isRowHidden(g, QModelIndex()))
+            continue;
         const QModelIndex group = model->index(g, 0);
         const int children = model->rowCount(group);
         if (children > 0)
-            all.select(model->index(0, 0, group), model->index(children - 1, 0, group));
+            selectShown(all, tree, model, group, 0, children - 1);
+        const int last = lastShown(tree, group, children);
+        current = last >= 0 ? model->index(last, 0, group) : group;
     }
+    if (all.isEmpty())
+        return;
     QItemSelectionModel* selection = m_view->view()->selectionModel();
     selection->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    const QModelIndex lastGroup = model->index(groups - 1, 0);
-    const int lastChildren = model->rowCount(lastGroup);
-    selection->setCurrentIndex(lastChildren > 0 ? model->index(lastChildren - 1, 0, lastGroup) : lastGroup,
-                               QItemSelectionModel::NoUpdate);
+    selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
 }
 
 void DeviceSelection::selectGroup(const QModelIndex& index)
@@ -153,11 +192,14 @@ void DeviceSelection::selectGroup(const QModelIndex& index)
     const int children = model->rowCount(group);
     if (children == 0)
         return;
-    const QModelIndex first = model->index(0, 0, group);
-    const QModelIndex last = model->index(children - 1, 0, group);
+    QItemSelection shown;
+    selectShown(shown, m_view->view(), model, group, 0, children - 1);
+    if (shown.isEmpty())
+        return;
     QItemSelectionModel* selection = m_view->view()->selectionModel();
-    selection->select(QItemSelection(first, last), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    selection->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
+    selection->select(shown, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(model->index(lastShown(m_view->view(), group, children), 0, group),
+                               QItemSelectionModel::NoUpdate);
 }
 
 void DeviceSelection::clicked(const QModelIndex& index)

@@ -42,6 +42,14 @@ QString ZylDropLabel::labelText(const QString& name)
     return QStringLiteral("<font color='white'>") + name.toHtmlEscaped() + QStringLiteral("</font>");
 }
 
+QString ZylDropLabel::labelText(const QString& name, int matching, int total)
+{
+    if (matching < 0)
+        return labelText(name);
+    return QStringLiteral("<font color='white'>") + name.toHtmlEscaped() +
+           QStringLiteral("<br>(%1 of %2)</font>").arg(matching).arg(total);
+}
+
 void ZylDropLabel::setSelected(bool selected)
 {
     m_selected = selected;
@@ -52,7 +60,7 @@ void ZylDropLabel::updateAppearance()
 {
     if (!m_dept)
         return;
-    setText(labelText(m_dept->name));
+    setText(labelText(m_dept->name, m_dept->matching, m_dept->devices.size()));
     setToolTip(m_dept->profile.isEmpty() ? QString() : QStringLiteral("Linked to: ") + m_dept->profile);
 }
 

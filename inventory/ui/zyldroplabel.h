@@ -24,12 +24,15 @@ public:
 
     bool isSelected() const { return m_selected; }
     void setSelected(bool selected);
-    // Takes the department's name and linked profile again (text and tool tip).
+    // Takes the department's name, linked profile and search count again (text and tool tip).
     void updateAppearance();
 
     static QString selectedStyle();
     static QString normalStyle();
     static QString labelText(const QString& name);
+    // With a device search active: the name and how many of the department's devices match,
+    // "Sales<br>(3 of 40)". A negative count gives the plain name.
+    static QString labelText(const QString& name, int matching, int total);
 
     // The department menu: "Delete", "Link Profile", "Rename", "Unlink Profile".
     QMenu* createMenu(QWidget* parent);

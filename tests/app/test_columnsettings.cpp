@@ -53,7 +53,7 @@ private slots:
             if (!shown.contains(QLatin1String(c.key)))
                 QCOMPARE(s.value(QLatin1String(c.key)).toInt(), -1);
         }
-        QCOMPARE(s.allKeys().size(), 17 * 3);
+        QCOMPARE(s.allKeys().size(), columns::Count * 3);
     }
 
     void existingLayoutIsKept()

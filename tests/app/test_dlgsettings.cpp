@@ -509,11 +509,11 @@ private slots:
         m_settings->setValue("colStatus", 12); // a gap: renumbered at once
         DlgSettings d(nullptr, m_settings.get(), false);
         const QStringList keys = listKeys(d);
-        QCOMPARE(keys.size(), 17);
+        QCOMPARE(keys.size(), 18);
         QCOMPARE(keys.mid(0, 7), QStringList({"colFwType", "colHostname", "colIpAddress", "colProtocolType",
                                               "colFirmwareVersion", "colClientVersion", "colStatus"}));
         QCOMPARE(keys.at(7), QString("colMacAddress"));
-        QCOMPARE(keys.last(), QString("colHwName"));
+        QCOMPARE(keys.last(), QString("colProfile")); // not in the stored layout: hidden, at the end
         QCOMPARE(columnItem(d, "colDescription")->text(), QString("Comment"));
         for (const char* fixed : {"colFwType", "colHostname", "colStatus"}) {
             QListWidgetItem* item = columnItem(d, fixed);
