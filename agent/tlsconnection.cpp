@@ -106,11 +106,13 @@ std::shared_ptr<TlsContext> TlsContext::load(const QString& certificatePath, con
     bio = BIO_new_mem_buf(keyPem.constData(), keyPem.size());
     EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
     BIO_free(bio);
-    ok = key && SSL_CTX_use_PrivateKey(ctx, key) == 1;
+    if (!key) {
+        ERR_clear_error();
+        return failed(QStringLiteral("no private key in %1").arg(keyPath));
+    }
+    ok = SSL_CTX_use_PrivateKey(ctx, key) == 1 && SSL_CTX_check_private_key(ctx) == 1;
     EVP_PKEY_free(key);
     if (!ok)
-        return failed(lastError("no private key"));
-    if (SSL_CTX_check_private_key(ctx) != 1)
         return failed(lastError("the key does not match the certificate"));
     return context;
 }
