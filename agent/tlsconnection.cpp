@@ -10,12 +10,16 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <cerrno>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -39,12 +43,33 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void address(int fd, bool peer, QHostAddress* host, quint16* port)
+bool setNonBlocking(qintptr fd)
+{
+#ifdef Q_OS_WIN
+    u_long on = 1;
+    return ioctlsocket(SOCKET(fd), FIONBIO, &on) == 0;
+#else
+    const int flags = ::fcntl(int(fd), F_GETFL);
+    return flags >= 0 && ::fcntl(int(fd), F_SETFL, flags | O_NONBLOCK) == 0;
+#endif
+}
+
+void closeDescriptor(qintptr fd)
+{
+#ifdef Q_OS_WIN
+    ::closesocket(SOCKET(fd));
+#else
+    ::close(int(fd));
+#endif
+}
+
+void address(qintptr fd, bool peer, QHostAddress* host, quint16* port)
 {
     sockaddr_storage storage{};
     socklen_t size = sizeof storage;
     auto* sa = reinterpret_cast<sockaddr*>(&storage);
-    if ((peer ? ::getpeername(fd, sa, &size) : ::getsockname(fd, sa, &size)) != 0)
+    const auto s = decltype(::socket(0, 0, 0))(fd);
+    if ((peer ? ::getpeername(s, sa, &size) : ::getsockname(s, sa, &size)) != 0)
         return;
     host->setAddress(sa);
     if (port && sa->sa_family == AF_INET)
@@ -128,16 +153,15 @@ TlsConnection::TlsConnection(qintptr descriptor, std::shared_ptr<TlsContext> con
     : QIODevice(parent)
     , m_context(std::move(context))
 {
-    const int fd = int(descriptor);
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (!m_context || flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
-        ::close(fd);
+    const qintptr fd = descriptor;
+    if (!m_context || !setNonBlocking(fd)) {
+        closeDescriptor(fd);
         setErrorString(QStringLiteral("unusable descriptor"));
         return;
     }
     m_ssl = SSL_new(m_context->handle());
-    if (!m_ssl || SSL_set_fd(m_ssl, fd) != 1) {
-        ::close(fd);
+    if (!m_ssl || SSL_set_fd(m_ssl, int(fd)) != 1) {
+        closeDescriptor(fd);
         setErrorString(lastError("SSL_new"));
         return;
     }
@@ -403,7 +427,7 @@ void TlsConnection::teardown()
         m_ssl = nullptr;
     }
     if (m_fd >= 0) {
-        ::close(int(m_fd));
+        closeDescriptor(m_fd);
         m_fd = -1;
     }
     m_out = QByteArray();
