@@ -9,7 +9,12 @@
 // Run it inside the private network namespace (scripts/bench does): it refuses otherwise.
 //
 //   bench_fleet [--sizes 1000,10000] [--window 32] [--flood 1000] [--steady 180]
-//               [--startup-runs 3] [--only storm,startup,steady | reconnect]
+//               [--startup-runs 3] [--only storm,startup,steady | reconnect | transport]
+//               [--repeat 1]
+//   transport: the connections alone (tlsserver: greeting, identification, echo, keep-alives;
+//   no records or window), with Qt's TLS socket and with the agent library's own connection
+//   type, against the bare handshakes, --repeat times in turn, and their memory and CPU over
+//   --steady seconds of keep-alives.
 
 #include "certificates.h"
 #include "departments.h"
@@ -226,6 +231,7 @@ struct Setup
     QString key;
     QString benchserver;
     QString agentsim;
+    QString tlsserver;
     int window = 256;
     int processes = 4;
     int flood = 1000;
@@ -395,6 +401,59 @@ BareResult runBare(const Setup& setup, int n)
     clients.stop(5000);
     server.stop();
     return result;
+}
+
+// The transport alone: tlsserver with one connection type, the same agents as a storm.
+struct TransportResult
+{
+    Fields agents; // the simulators' report
+    Fields before; // server stats before the storm
+    Fields atDone; // when every agent was identified (CPU and lateness over the storm)
+    Fields steady; // over the steady period, after trimming
+    int steadySeconds = 0;
+};
+
+TransportResult runTransport(const Setup& setup, int n, const QString& tls)
+{
+    TransportResult r;
+    const quint16 port = freePort();
+    Child server;
+    if (!server.start(setup.tlsserver, {QStringLiteral("--port"), QString::number(port),
+                                        QStringLiteral("--cert"), setup.certificate, QStringLiteral("--key"),
+                                        setup.key, QStringLiteral("--tls"), tls}) ||
+        server.waitLine(QStringLiteral("ready"), 10000).isEmpty()) {
+        std::fprintf(stderr, "bench_fleet: tlsserver did not start\n");
+        return r;
+    }
+    server.command("trim", QStringLiteral("trimmed"));
+    r.before = server.command("stats", QStringLiteral("stats"));
+    server.command("mark", QStringLiteral("marked"));
+    const int steady = qMax(0, setup.steadySeconds);
+    const QStringList common = {
+        QStringLiteral("--port"),    QString::number(port),        QStringLiteral("--rate"),
+        QStringLiteral("0"),         QStringLiteral("--retry-ms"), QStringLiteral("1000"),
+        QStringLiteral("--lines"),   QStringLiteral("500"),        QStringLiteral("--keepalive"),
+        QStringLiteral("60"),        QStringLiteral("--duration"), QString::number(steady + 20),
+        QStringLiteral("--timeout"), QStringLiteral("600")};
+    Clients clients;
+    clients.start(setup, n, common, {});
+    r.agents = clients.waitAll(QStringLiteral("agents="), 700000);
+    r.atDone = server.command("stats", QStringLiteral("stats"));
+    if (steady > 0) {
+        server.command("probe off", QStringLiteral("probe off"));
+        server.command("mark", QStringLiteral("marked"));
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < steady * 1000)
+            pump(50);
+        server.command("trim", QStringLiteral("trimmed"));
+        r.steady = server.command("stats", QStringLiteral("stats"));
+        r.steadySeconds = steady;
+    }
+    clients.stop(1);
+    server.command("quit", QStringLiteral("-"), 100);
+    server.stop(5000);
+    return r;
 }
 
 struct StormResult
@@ -638,8 +697,11 @@ int main(int argc, char** argv)
     const QCommandLineOption onlyOption(QStringLiteral("only"),
                                         QStringLiteral("storm,startup,steady (or reconnect)"),
                                         QStringLiteral("list"), QStringLiteral("storm,startup,steady"));
+    const QCommandLineOption repeatOption(QStringLiteral("repeat"),
+                                          QStringLiteral("Rounds of the transport comparison."),
+                                          QStringLiteral("n"), QStringLiteral("1"));
     parser.addOptions({sizesOption, windowOption, processesOption, floodOption, steadyOption, runsOption,
-                       onlyOption, prepareOption, intoOption});
+                       onlyOption, prepareOption, intoOption, repeatOption});
     parser.process(app);
 
     QList<int> sizes;
@@ -652,6 +714,7 @@ int main(int argc, char** argv)
     Setup setup;
     setup.benchserver = QStringLiteral(RVX_BENCHSERVER_PATH);
     setup.agentsim = QStringLiteral(RVX_AGENTSIM_PATH);
+    setup.tlsserver = QStringLiteral(RVX_TLSSERVER_PATH);
     setup.window = parser.value(windowOption).toInt();
     setup.processes = qMax(1, parser.value(processesOption).toInt());
     setup.flood = parser.value(floodOption).toInt();
@@ -686,6 +749,70 @@ int main(int argc, char** argv)
               .arg(setup.processes)
               .arg(setup.window));
     print(QString());
+
+    // ---- the transport alone: bare handshakes, Qt's socket, ours, in turn ----
+    if (only.contains(QStringLiteral("transport"))) {
+        const int rounds = qMax(1, parser.value(repeatOption).toInt());
+        QStringList rows;
+        for (int n : sizes) {
+            for (int round = 1; round <= rounds; ++round) {
+                print(QStringLiteral("running: transport, %1 agents, round %2").arg(n).arg(round));
+                const BareResult b = runBare(setup, n);
+                rows << QStringLiteral("| %1 | %2 | bare handshakes (openssl s_server) | %3 | %4 | 1.00 | %5 "
+                                       "| 1.00 | | | | |")
+                            .arg(n)
+                            .arg(round)
+                            .arg(b.done)
+                            .arg(b.ms / 1000.0, 0, 'f', 2)
+                            .arg(b.serverCpu, 0, 'f', 2);
+                for (const QString& tls : {QStringLiteral("qt"), QStringLiteral("openssl")}) {
+                    const TransportResult t = runTransport(setup, n, tls);
+                    const double ms =
+                        t.agents.value(QStringLiteral("elapsed_ms"), QStringLiteral("-1")).toDouble();
+                    const double cpu =
+                        t.atDone.value(QStringLiteral("cpu_s"), QStringLiteral("-1")).toDouble();
+                    const int identified = t.agents.value(QStringLiteral("identified")).toInt();
+                    QString kb, heap, share;
+                    if (!t.steady.isEmpty() && identified > 0) {
+                        const double rss = t.steady.value(QStringLiteral("rss_kb")).toDouble() -
+                                           t.before.value(QStringLiteral("rss_kb")).toDouble();
+                        const double live = t.steady.value(QStringLiteral("heap_kb")).toDouble() -
+                                            t.before.value(QStringLiteral("heap_kb")).toDouble();
+                        kb = QString::number(rss / identified, 'f', 1);
+                        heap = QString::number(live / identified, 'f', 1);
+                        share = QStringLiteral("%1 %").arg(
+                            100.0 * t.steady.value(QStringLiteral("cpu_s")).toDouble() / t.steadySeconds, 0,
+                            'f', 2);
+                    }
+                    rows << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 | %11 | %12 |")
+                                .arg(n)
+                                .arg(round)
+                                .arg(tls == QLatin1String("qt")
+                                         ? QStringLiteral("QSslSocket per connection")
+                                         : QStringLiteral("TlsConnection, one shared context"))
+                                .arg(identified)
+                                .arg(ms / 1000.0, 0, 'f', 2)
+                                .arg(b.ms > 0 ? ms / b.ms : -1, 0, 'f', 2)
+                                .arg(cpu, 0, 'f', 2)
+                                .arg(b.serverCpu > 0 ? cpu / b.serverCpu : -1, 0, 'f', 2)
+                                .arg(kb, heap, share)
+                                .arg(t.atDone.value(QStringLiteral("lateness_max_ms")));
+                }
+            }
+        }
+        print(QString());
+        print(QStringLiteral("## The transport alone (tlsserver; %1 s of keep-alives for memory and CPU)")
+                  .arg(setup.steadySeconds));
+        print(QString());
+        print(QStringLiteral(
+            "| N | round | server | identified | time s | x bare | server CPU s | CPU x bare | "
+            "KB per device (RSS, trimmed) | live heap KB per device | steady CPU share | "
+            "worst lateness ms |"));
+        print(QStringLiteral("|---|---|---|---|---|---|---|---|---|---|---|---|"));
+        for (const QString& row : rows)
+            print(row);
+        print(QString());
+    }
 
     // ---- 1 and 4: storms ----
     QMap<int, BareResult> bare;
