@@ -128,6 +128,10 @@ QStandardItem* DepartmentView::ensureGroup(quint8 firmwareType)
         row.append(readOnlyItem(name));
     }
     m_model->invisibleRootItem()->appendRow(row);
+    // A group shown in the first column may run across the row, so its name is not cut at
+    // the width of the device cells below it.
+    if (p <= 0)
+        m_view->setFirstColumnSpanned(row.first()->row(), QModelIndex(), true);
     m_groups.insert(firmwareType, row.first());
     return row.first();
 }
