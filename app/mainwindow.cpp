@@ -25,6 +25,7 @@
 #include "platform.h"
 #include "profilecommands.h"
 #include "rvxdb.h"
+#include "savefailures.h"
 #include "settingskeys.h"
 #include "sslserver.h"
 #include "thinclientinfo.h"
@@ -94,6 +95,12 @@ MainWindow::MainWindow(QWidget* parent)
 
     if (!openSettings())
         return;
+    // Files that could not be saved are told on the status bar, once per kind.
+    rvx::saves::reset();
+    rvx::saves::setStatusSink([this](const QString& text) { showStatusText(text); });
+    // A change still waiting for its write is not left behind when the program is asked to
+    // quit (the session ends, a termination signal) without the window being closed.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { flushDepartments(); });
     m_context.window = this;
     m_context.settings = m_settings;
     m_updates = new WindowUpdates(m_context, {ui->download_updates, ui->btnDownloadUpdates}, m_latestFirmware,
@@ -316,7 +323,12 @@ void MainWindow::setUrlOpener(UrlOpener opener)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    flushDepartments(); // a department change of this turn is not left behind
+    // A department change still waiting is written now; when it cannot be (a full disk),
+    // this is the administrator's last chance to hear that it is lost.
+    if (flushDepartments() != 0)
+        Ask::critical(
+            nullptr, QStringLiteral("Saving configuration file"),
+            QStringLiteral("Error opening configuration file. Configuration data will not be saved"));
     if (!m_shutdownWithoutSaving && m_settings)
         saveWindowState();
     if (m_updates && !m_shutdownWithoutSaving)
@@ -340,6 +352,7 @@ void MainWindow::saveWindowState()
 
 MainWindow::~MainWindow()
 {
+    rvx::saves::setStatusSink({});
     flushDepartments();
     delete ui;
     ui = nullptr;

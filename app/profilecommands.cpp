@@ -12,6 +12,7 @@
 #include "profiles.h"
 #include "rvxdb.h"
 #include "safefile.h"
+#include "savefailures.h"
 #include "sending.h"
 #include "settingskeys.h"
 #include "sslserver.h"
@@ -66,12 +67,17 @@ void ProfileCommands::save()
     if (path.isEmpty())
         return;
     path = withTxtExtension(path);
-    if (!writeFileDurable(path, fileData(text))) {
+    // The administrator waits for the result: a failure is told in a box (and on the status
+    // bar until a profile is saved again); an existing profile of that name stays whole.
+    QString error;
+    if (!writeFileDurable(path, fileData(text), &error)) {
+        rvx::saves::failed(rvx::saves::Kind::Profile, path, error);
         Ask::critical(m_context.window, QStringLiteral("File Create Error"),
                       QStringLiteral("Error creating file:\n\n") + path);
         return;
     }
     m_context.lists->profileSaved(path); // departments linked to this file compare with it now
+    rvx::saves::succeeded(rvx::saves::Kind::Profile);
     Ask::information(
         m_context.window, QStringLiteral("Configuration Saved"),
         QStringLiteral("\nConfiguration saved.\n\nThis file can now be used as a template to deploy "

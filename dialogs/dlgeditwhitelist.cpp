@@ -1,8 +1,10 @@
 #include "dlgeditwhitelist.h"
 
 #include "boxes.h"
+#include "savefailures.h"
 #include "ui_dlgeditwhitelist.h"
 
+#include <QDir>
 #include <QTableWidgetItem>
 
 #include <algorithm>
@@ -94,11 +96,15 @@ void DlgEditWhiteList::accept()
     QStringList lines;
     for (int row : qAsConst(rows))
         lines.append(rowLine(row));
-    if (!upgrade::writeWhitelist(m_folder, lines)) {
+    QString error;
+    if (!upgrade::writeWhitelist(m_folder, lines, &error)) {
+        rvx::saves::failed(rvx::saves::Kind::Whitelist, QDir(m_folder).filePath(upgrade::whitelistFileName()),
+                           error);
         rvx::showBox(this, upgrade::whitelistErrorBox());
         reject();
         return;
     }
+    rvx::saves::succeeded(rvx::saves::Kind::Whitelist);
     m_autoSelect = ui->chkAutoSelect->isChecked();
     QDialog::accept();
 }

@@ -4,6 +4,7 @@
 #include "dlggettext.h"
 #include "inputrules.h"
 #include "platform.h"
+#include "savefailures.h"
 #include "ui_dlgsignage.h"
 
 #include <QDir>
@@ -159,8 +160,11 @@ bool DlgSignage::mayWriteConfig(const QString& path)
 bool DlgSignage::writeConfig(const QString& path, const QByteArray& content)
 {
     QString error;
-    if (signage::writeWholeFile(path, content, &error))
+    if (signage::writeWholeFile(path, content, &error)) {
+        rvx::saves::succeeded(rvx::saves::Kind::RsyncConfiguration);
         return true;
+    }
+    rvx::saves::failed(rvx::saves::Kind::RsyncConfiguration, path, error);
     rvx::Ask::critical(this, tr("Rsyncd Configuration Unwritable"),
                        tr("Unable to write ") + QDir::toNativeSeparators(path) + QStringLiteral(":\n\n") +
                            error);

@@ -387,9 +387,10 @@ QByteArray departmentsFileText(const DepartmentList& list)
     return text.toUtf8();
 }
 
-int writeDepartments(const QString& path, const DepartmentList& list, const MessageReporter& report)
+int writeDepartments(const QString& path, const DepartmentList& list, const MessageReporter& report,
+                     QString* error)
 {
-    if (writeFileDurable(path, departmentsFileText(list)))
+    if (writeFileDurable(path, departmentsFileText(list), error))
         return 0;
     if (report)
         report(QStringLiteral("Saving configuration file"),

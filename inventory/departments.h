@@ -128,7 +128,9 @@ private:
 // "[department]" are ignored.
 DepartmentList readDepartments(const QString& path, const MessageReporter& report = {});
 // Rewrites the whole file durably (the previous file stays intact when writing fails).
-// 0 on success; -1 after reporting "Saving configuration file".
-int writeDepartments(const QString& path, const DepartmentList& list, const MessageReporter& report = {});
+// 0 on success; -1 after reporting "Saving configuration file" (and giving the system's
+// reason in *error when asked).
+int writeDepartments(const QString& path, const DepartmentList& list, const MessageReporter& report = {},
+                     QString* error = nullptr);
 // The exact text writeDepartments writes.
 QByteArray departmentsFileText(const DepartmentList& list);

@@ -4,12 +4,14 @@
 #include "wire.h"
 
 #include "safefile.h"
+#include "savefailures.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -18,6 +20,8 @@ namespace {
 
 const char kLastSeenFile[] = "last_seen.csv";
 constexpr int kCacheEntries = 30;
+constexpr int kRetryIntervalMs = 5000;
+constexpr qint64 kUnsavedBudget = 64 * 1024 * 1024;
 
 bool isSerialChar(QChar c)
 {
@@ -55,6 +59,9 @@ rvxDB::rvxDB(const QString& databaseDir, QObject* parent)
     while (m_dir.size() > 1 && (m_dir.endsWith(QLatin1Char('/')) || m_dir.endsWith(QLatin1Char('\\'))))
         m_dir.chop(1);
     m_cache.setMaxCost(kCacheEntries);
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setInterval(kRetryIntervalMs);
+    connect(m_retryTimer, &QTimer::timeout, this, &rvxDB::retryUnsaved);
     readLastSeen();
 }
 
@@ -125,9 +132,14 @@ QByteArray rvxDB::loadConfig(const QString& serial)
     if (!usable(serial))
         return QByteArray();
     const QString key = fileBaseName(serial);
+    const QString path = configPath(serial);
+    // A text whose write failed is newer than the file.
+    const auto unsaved = m_unsaved.constFind(path);
+    if (unsaved != m_unsaved.constEnd())
+        return unsaved->data;
     if (const QByteArray* cached = m_cache.object(key))
         return *cached;
-    QFile file(configPath(serial));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();
     const QByteArray text = file.readAll();
@@ -142,8 +154,9 @@ bool rvxDB::saveConfig(const QString& serial, const QByteArray& text)
         return false;
     const QString key = fileBaseName(serial);
     const QByteArray before = m_configDigest.value(key);
-    if (!replaceUnlessSame(m_configDigest, key, configPath(serial), text)) {
-        // The cache must not claim a text the disk does not hold.
+    if (!replaceUnlessSame(true, key, configPath(serial), text)) {
+        // The cache must not claim a text the disk does not hold (the text is kept for the
+        // retry, and loadConfig gives it meanwhile).
         m_cache.remove(key);
         emit configChanged(serial);
         return false;
@@ -160,6 +173,7 @@ bool rvxDB::deleteConfig(const QString& serial)
         return false;
     m_cache.remove(fileBaseName(serial));
     m_configDigest.remove(fileBaseName(serial));
+    forgetUnsaved(configPath(serial));
     emit configChanged(serial);
     return removeIfPresent(configPath(serial));
 }
@@ -169,28 +183,109 @@ QByteArray rvxDB::digest(const char* data, int length)
     return QCryptographicHash::hash(QByteArray::fromRawData(data, length), QCryptographicHash::Md5);
 }
 
-bool rvxDB::replaceUnlessSame(QHash<QString, QByteArray>& digests, const QString& key, const QString& path,
-                              const QByteArray& data)
+bool rvxDB::replaceUnlessSame(bool config, const QString& key, const QString& path, const QByteArray& data)
 {
+    QHash<QString, QByteArray>& digests = config ? m_configDigest : m_stateDigest;
     const QByteArray sum = digest(data.constData(), data.size());
     auto known = digests.constFind(key);
     if (known != digests.constEnd()) {
         // The file may have been removed behind our back: only a file that is there is kept.
-        if (known.value() == sum && QFileInfo::exists(path))
+        if (known.value() == sum && QFileInfo::exists(path)) {
+            noteWrite(key, config, path, data, true, QString());
             return true;
+        }
         digests.remove(key);
     } else {
         // Not read or written during this run: reading costs less than replacing.
         QFile file(path);
         if (file.size() == data.size() && file.open(QIODevice::ReadOnly) && file.readAll() == data) {
             digests.insert(key, sum);
+            noteWrite(key, config, path, data, true, QString());
             return true;
         }
     }
-    if (!makeSubFolder(key) || !writeFileAtomic(path, data))
+    QString error;
+    bool written = makeSubFolder(key);
+    if (!written)
+        error = QStringLiteral("its folder could not be created");
+    else
+        written = writeFileAtomic(path, data, &error);
+    if (written)
+        digests.insert(key, sum);
+    noteWrite(key, config, path, data, written, error);
+    return written;
+}
+
+void rvxDB::forgetUnsaved(const QString& path)
+{
+    const auto it = m_unsaved.find(path);
+    if (it == m_unsaved.end())
+        return;
+    m_unsavedBytes -= it->data.size();
+    m_unsaved.erase(it);
+}
+
+void rvxDB::noteWrite(const QString& key, bool config, const QString& path, const QByteArray& data,
+                      bool written, const QString& error)
+{
+    // Whatever was kept for the file is older than what was just written or asked for.
+    forgetUnsaved(path);
+    if (!written) {
+        if (m_unsavedBytes + data.size() <= kUnsavedBudget) {
+            m_unsaved.insert(path, Unsaved{key, config, data});
+            m_unsavedBytes += data.size();
+        }
+        rvx::saves::failed(rvx::saves::Kind::History, path, error);
+        if (!m_retryTimer->isActive())
+            m_retryTimer->start();
+        return;
+    }
+    if (m_retrying)
+        return;
+    if (!m_unsaved.isEmpty())
+        retryHistory(); // space may have returned
+    else
+        rvx::saves::succeeded(rvx::saves::Kind::History);
+}
+
+bool rvxDB::retryHistory()
+{
+    if (m_retrying)
         return false;
-    digests.insert(key, sum);
-    return true;
+    m_retrying = true;
+    bool ok = true;
+    for (auto it = m_unsaved.begin(); it != m_unsaved.end();) {
+        const Unsaved& u = it.value();
+        if (!makeSubFolder(u.key) || !writeFileAtomic(it.key(), u.data)) {
+            ok = false; // still no space: the rest waits for the next try
+            break;
+        }
+        (u.config ? m_configDigest : m_stateDigest).insert(u.key, digest(u.data.constData(), u.data.size()));
+        m_unsavedBytes -= u.data.size();
+        it = m_unsaved.erase(it);
+    }
+    m_retrying = false;
+    if (m_unsaved.isEmpty()) {
+        m_unsavedBytes = 0;
+        rvx::saves::succeeded(rvx::saves::Kind::History);
+    }
+    return ok;
+}
+
+bool rvxDB::retryUnsaved()
+{
+    bool ok = retryHistory();
+    // The last-seen table is tried again here only: it is rewritten whole.
+    if (ok && m_lastSeenUnsaved)
+        ok = checkpoint();
+    if (ok)
+        m_retryTimer->stop();
+    return ok && m_unsaved.isEmpty();
+}
+
+void rvxDB::setRetryInterval(int milliseconds)
+{
+    m_retryTimer->setInterval(milliseconds);
 }
 
 bool rvxDB::isCached(const QString& serial) const
@@ -204,8 +299,7 @@ bool rvxDB::saveState(const QString& serial, const char* data, int length)
 {
     if (!usable(serial) || data == nullptr || length <= 0)
         return false;
-    return replaceUnlessSame(m_stateDigest, fileBaseName(serial), statePath(serial),
-                             QByteArray(data, length));
+    return replaceUnlessSame(false, fileBaseName(serial), statePath(serial), QByteArray(data, length));
 }
 
 QList<QByteArray> rvxDB::loadAllStates()
@@ -243,6 +337,7 @@ bool rvxDB::deleteState(const QString& serial)
     if (!usable(serial))
         return false;
     m_stateDigest.remove(fileBaseName(serial));
+    forgetUnsaved(statePath(serial));
     return removeIfPresent(statePath(serial));
 }
 
@@ -343,7 +438,20 @@ bool rvxDB::checkpoint()
             return false; // still unreadable: keep it rather than lose its times
         m_unreadLastSeen = false;
     }
-    if (!QDir().mkpath(m_dir))
-        return false;
-    return writeFileAtomic(m_dir + QLatin1Char('/') + QLatin1String(kLastSeenFile), lastSeenText());
+    const QString path = m_dir + QLatin1Char('/') + QLatin1String(kLastSeenFile);
+    QString error;
+    bool written = QDir().mkpath(m_dir);
+    if (!written)
+        error = QStringLiteral("its folder could not be created");
+    else
+        written = writeFileAtomic(path, lastSeenText(), &error);
+    m_lastSeenUnsaved = !written;
+    if (written) {
+        rvx::saves::succeeded(rvx::saves::Kind::LastSeen);
+        return true;
+    }
+    rvx::saves::failed(rvx::saves::Kind::LastSeen, path, error);
+    if (!m_retryTimer->isActive())
+        m_retryTimer->start();
+    return false;
 }

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QString>
 
+class QTimer;
+
 // The device history: everything the server remembers about every device it has seen,
 // keyed by serial number, under the database folder:
 //   last_seen.csv           serial,seconds lines (no header)
@@ -26,6 +28,13 @@
 // block equal to what the file already holds (as this object last read or wrote it) is not
 // written again: thousands of devices reconnecting report what is stored already.
 // last_seen.csv is written atomically at exit and by checkpoint().
+//
+// A write that fails (a full disk) leaves the previous file whole. The text or block is kept
+// and written again with the next successful write of the history, or by a retry every few
+// seconds, so the files are brought up to date once space returns without the agents sending
+// anything again; meanwhile loadConfig() gives the kept text. At most 64 MiB are kept (beyond
+// that a failed write is dropped: its agent sends it again at its next connection). Failures
+// and recovery are reported through rvx::saves (kinds History and LastSeen).
 class rvxDB : public QObject
 {
     Q_OBJECT
@@ -70,6 +79,14 @@ public:
     // The text checkpoint() writes: one "serial,seconds" line per entry, sorted by serial.
     QByteArray lastSeenText() const;
 
+    // History files whose last write failed and that are kept to be written again.
+    int unsavedCount() const { return m_unsaved.size(); }
+    // Writes the kept files (and the last-seen table when its last write failed) now; true
+    // when nothing is left unsaved.
+    bool retryUnsaved();
+    // How often the kept files are tried again (5 seconds by default).
+    void setRetryInterval(int milliseconds);
+
 signals:
     // A device's stored configuration text was replaced by different bytes, or deleted.
     void configChanged(const QString& serial);
@@ -80,13 +97,17 @@ private:
     static bool removeIfPresent(const QString& path);
     static QByteArray digest(const char* data, int length);
     // Writes the file unless the digest says it holds these bytes already.
-    bool replaceUnlessSame(QHash<QString, QByteArray>& digests, const QString& key, const QString& path,
-                           const QByteArray& data);
+    bool replaceUnlessSame(bool config, const QString& key, const QString& path, const QByteArray& data);
     bool usable(const QString& serial) const;
     QString filePath(const QString& serial, const char* suffix) const;
     bool makeSubFolder(const QString& serial) const;
     void readLastSeen();
     bool mergeLastSeenFile(bool onlyMissing);
+    // Records the outcome of a history write: a failed one is kept for the retry.
+    void noteWrite(const QString& key, bool config, const QString& path, const QByteArray& data, bool written,
+                   const QString& error);
+    void forgetUnsaved(const QString& path);
+    bool retryHistory();
 
     QString m_dir;
     QHash<QString, qint64> m_lastSeen;
@@ -96,4 +117,16 @@ private:
     // Digests of the files' contents as last read or written, keyed by file name (S).
     QHash<QString, QByteArray> m_configDigest;
     QHash<QString, QByteArray> m_stateDigest;
+    // Path -> the newest bytes of a history file that could not be written.
+    struct Unsaved
+    {
+        QString key; // the file name (S)
+        bool config = false;
+        QByteArray data;
+    };
+    QHash<QString, Unsaved> m_unsaved;
+    qint64 m_unsavedBytes = 0;
+    bool m_lastSeenUnsaved = false;
+    bool m_retrying = false;
+    QTimer* m_retryTimer = nullptr;
 };

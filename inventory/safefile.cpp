@@ -36,57 +36,69 @@ std::filesystem::path nativePath(const QString& path)
 
 // Renames over an existing file in one step (POSIX rename; MoveFileEx with replacing on
 // Windows), which QFile::rename refuses to do.
-bool replaceFile(const QString& from, const QString& to)
+bool replaceFile(const QString& from, const QString& to, std::error_code& error)
 {
-    std::error_code error;
     std::filesystem::rename(nativePath(from), nativePath(to), error);
     return !error;
 }
 
 } // namespace
 
-bool writeFileDurable(const QString& path, const QByteArray& data)
+bool writeFileDurable(const QString& path, const QByteArray& data, QString* error)
 {
     QSaveFile file(path);
     // Never fall back to writing the file in place: that is exactly what may not happen.
     file.setDirectWriteFallback(false);
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        file.cancelWriting();
+        return false;
+    };
     if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!mayReplace(path)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+        return fail(file.errorString());
+    if (file.write(data) != data.size())
+        return fail(file.errorString());
+    if (!mayReplace(path))
+        return fail(QStringLiteral("interrupted"));
+    if (file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
-bool writeFileAtomic(const QString& path, const QByteArray& data)
+bool writeFileAtomic(const QString& path, const QByteArray& data, QString* error)
 {
     const QFileInfo target(path);
     const QString tempTemplate = target.absolutePath() + QLatin1String("/.") + target.fileName() +
                                  QLatin1String(".XXXXXX") + QLatin1String(kAtomicTempSuffix);
     QTemporaryFile temp(tempTemplate);
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     if (!temp.open())
-        return false;
+        return fail(temp.errorString());
     if (temp.write(data) != data.size() || !temp.flush()) {
+        const QString reason = temp.errorString();
         temp.remove();
-        return false;
+        return fail(reason);
     }
     const QString tempName = temp.fileName();
     temp.close();
     if (!mayReplace(path)) {
         temp.setAutoRemove(false); // what a crash at this point leaves behind
-        return false;
+        return fail(QStringLiteral("interrupted"));
     }
     // A replaced file keeps its permissions; a new one stays readable by its owner only
     // (configuration texts may hold passwords), as QTemporaryFile creates it.
     if (target.exists())
         QFile::setPermissions(tempName, QFile::permissions(path));
-    if (!replaceFile(tempName, path))
-        return false; // the temporary file is removed with `temp`
+    std::error_code renameError;
+    if (!replaceFile(tempName, path, renameError))
+        return fail(QString::fromStdString(renameError.message())); // the temporary file goes with `temp`
     temp.setAutoRemove(false);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "networkerrors.h"
 #include "proxysettings.h"
+#include "savefailures.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -101,6 +102,7 @@ int DownloadManager::start(const QString& baseUrl, const QString& remoteName, co
     m_errorCount = 0;
     m_lastPercent = 0;
     m_failed = false;
+    m_writeFailed = false;
     m_redirects = 0;
     m_retriedFromZero = false;
     if (issue() != 0)
@@ -127,13 +129,16 @@ int DownloadManager::issue()
         return -1;
 
     const QString part = partPath(m_localPath);
+    // Unbuffered: a write that fails says so at once, and nothing waits in memory that a
+    // crash would lose out of order.
+    const QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
     // A link in place of the part file is removed, never followed.
     if (QFileInfo(part).isSymLink() && !QFile::remove(part))
         return -1;
     auto file = std::make_unique<QFile>(part);
     const QFileInfo partInfo(part);
     if (!partInfo.exists()) {
-        if (!file->open(QIODevice::ReadWrite))
+        if (!file->open(mode))
             return -1;
     } else {
         if (!partInfo.isFile())
@@ -149,12 +154,13 @@ int DownloadManager::issue()
                 m_hash.addData(block);
             }
         }
-        if (!file->open(QIODevice::ReadWrite | QIODevice::Append))
+        if (!file->open(mode | QIODevice::Append))
             return -1;
         m_resumeOffset = file->size();
         if (m_resumeOffset > 0)
             m_request.setRawHeader("Range", QByteArray("bytes=" + QByteArray::number(m_resumeOffset) + '-'));
     }
+    m_written = m_resumeOffset;
     m_partFile = file.release();
 
     m_reply = m_network->get(m_request);
@@ -179,6 +185,7 @@ DownloadManager::Body DownloadManager::body()
             // The server ignored the range and sends the whole file: start it again.
             m_hash.reset();
             m_resumeOffset = 0;
+            m_written = 0;
             if (!m_partFile->resize(0)) {
                 ++m_errorCount;
                 m_failed = true;
@@ -202,19 +209,47 @@ void DownloadManager::takeAvailableBytes()
     if (disposition == Body::Undecided || m_reply->bytesAvailable() <= 0)
         return;
     const QByteArray data = m_reply->readAll();
-    if (disposition != Body::Write)
+    if (disposition != Body::Write || m_writeFailed)
         return;
-    if (m_partFile->write(data) != data.size())
-        ++m_errorCount;
+    if (m_partFile->write(data) != data.size()) {
+        writeFailed();
+        return;
+    }
+    m_written += data.size();
     if (m_verify)
         m_hash.addData(data);
+}
+
+void DownloadManager::writeFailed()
+{
+    const QString part = partPath(m_localPath);
+    const QString reason = m_partFile->errorString();
+    m_writeFailed = true;
+    m_failed = true;
+    ++m_errorCount;
+    m_body = Body::Discard;
+    // A piece written in part would leave a hole once the transfer resumes after it.
+    if (!m_partFile->resize(m_written)) {
+        m_partFile->close();
+        QFile::remove(part);
+    }
+    rvx::saves::failed(rvx::saves::Kind::Download, part, reason);
+    if (!report(
+            QString("Error downloading " + m_description + ":\n\nCould not write " + part + ": " + reason)))
+        return;
+    // The rest of the body is not wanted; the reply ends as the event loop gets to it.
+    if (m_reply)
+        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
 }
 
 void DownloadManager::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
     if (sender() != m_reply)
         return;
+    const quint64 transfer = m_transfer;
     takeAvailableBytes();
+    if (transfer != m_transfer)
+        return; // a slot of the write error started another transfer
     // A length of -1 or 0 is not known (a chunked answer); nothing is reported until it is.
     if (m_body != Body::Write || bytesTotal <= 0)
         return;
@@ -231,10 +266,15 @@ void DownloadManager::onError(QNetworkReply::NetworkError code)
 {
     if (sender() != m_reply || code == QNetworkReply::NoError)
         return;
+    if (m_writeFailed)
+        return; // told already; the reply was stopped on purpose
     if (body() == Body::RetryFromZero)
         return; // answered by asking again from zero when the reply ends
     // What arrived before a broken connection is still the file's.
+    const quint64 transfer = m_transfer;
     takeAvailableBytes();
+    if (transfer != m_transfer || m_writeFailed)
+        return;
     ++m_errorCount;
     m_failed = true;
     int reported = code;
@@ -252,7 +292,10 @@ void DownloadManager::onFinished()
 {
     if (sender() != m_reply)
         return;
+    const quint64 transfer = m_transfer;
     takeAvailableBytes();
+    if (transfer != m_transfer)
+        return;
     m_partFile->close();
 
     const Body disposition = body();
@@ -294,6 +337,8 @@ void DownloadManager::onFinished()
         ++m_errorCount;
         if (!report(QString("Could not rename\n\n" + m_localPath + ".part\nto\n" + m_localPath)))
             return;
+    } else {
+        rvx::saves::succeeded(rvx::saves::Kind::Download);
     }
     complete(fileSize(m_localPath));
 }

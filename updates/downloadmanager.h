@@ -22,6 +22,11 @@
 //   (with its ".part" file), so the next start downloads it from scratch.
 // - Percentages count the resumed part, only rise, and are reported only while the total
 //   length is known.
+// - The ".part" file only ever holds the beginning of the file. When a write to it fails (a
+//   full disk) it is cut back to what was written whole, the transfer ends with the error
+//   "Error downloading <description>:\n\nCould not write <part path>: <reason>", and the next
+//   start resumes from there. The failure and the next completed transfer are reported
+//   through rvx::saves (kind Download).
 //
 // Every request carries "Cache-Control: no-cache" and goes through the manager's proxy (see
 // setProxy). All work runs on the thread of the manager, driven by the reply's signals.
@@ -100,6 +105,8 @@ private:
     int issue();
     Body body();
     void takeAvailableBytes();
+    // A write to the ".part" file failed: it is cut back and the transfer stopped.
+    void writeFailed();
     void followRedirect(const QUrl& target);
     void restartFromZero();
     // Emits downloadError; false when a slot connected to it started another transfer.
@@ -122,6 +129,8 @@ private:
     QString m_expectedMd5;
     bool m_verify = false;
     bool m_failed = false;
+    bool m_writeFailed = false;
+    qint64 m_written = 0; // bytes of the ".part" file known to be whole
     qint64 m_resumeOffset = 0;
     int m_errorCount = 0;
     int m_lastPercent = 0;

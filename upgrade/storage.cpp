@@ -90,19 +90,29 @@ QList<BlockDevice> blockDevices(const BlockDeviceCounts& counts)
     return rows;
 }
 
-bool writeWhitelist(const QString& folder, const QStringList& lines)
+bool writeWhitelist(const QString& folder, const QStringList& lines, QString* error)
 {
     QSaveFile file(QDir(folder).filePath(whitelistFileName()));
-    if (!file.open(QIODevice::WriteOnly))
+    // Never written in place: a full disk would leave a truncated list behind.
+    file.setDirectWriteFallback(false);
+    auto fail = [&] {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     for (const QString& line : lines) {
         const QByteArray bytes = line.toLatin1() + '\n';
-        if (file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            return false;
-        }
+        if (file.write(bytes) != bytes.size())
+            return fail();
     }
-    return file.commit();
+    if (file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 Box whitelistErrorBox()

@@ -51,8 +51,8 @@ QList<BlockDevice> blockDevices(const BlockDeviceCounts& counts);
 QString sizeInMegabytes(const QString& sectors);
 
 // Writes the chosen lines, each ended by a line feed, durably (the old list stays whole when
-// the write fails). False on failure.
-bool writeWhitelist(const QString& folder, const QStringList& lines);
+// the write fails). False on failure, with the system's reason in *error when given.
+bool writeWhitelist(const QString& folder, const QStringList& lines, QString* error = nullptr);
 Box whitelistErrorBox();
 Box dedicateWarning(); // Yes/No, default No
 

@@ -6,6 +6,7 @@
 #include "departmentview.h"
 #include "deviceselection.h"
 #include "dlggettext.h"
+#include "savefailures.h"
 #include "zyldroplabel.h"
 #include "zylscrollarea.h"
 #include "zyltreeview.h"
@@ -50,7 +51,6 @@ DepartmentPanel::DepartmentPanel(QWidget* window, DepartmentList& departments, D
 {
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
-    m_flushTimer->setInterval(0);
     connect(m_flushTimer, &QTimer::timeout, this, &DepartmentPanel::flush);
 }
 
@@ -178,8 +178,13 @@ void DepartmentPanel::discardLabel(ZylDropLabel* label)
 int DepartmentPanel::save()
 {
     m_dirty = true;
-    if (!m_flushTimer->isActive())
-        m_flushTimer->start();
+    if (!m_flushTimer->isActive()) {
+        // The first change after a quiet second goes out at the end of this turn, with
+        // whatever else the turn changes; later ones wait for the second to be over.
+        const qint64 since = m_lastWrite.isValid() ? m_lastWrite.elapsed() : MinWriteIntervalMs;
+        m_flushTimer->start(
+            static_cast<int>(qBound<qint64>(0, MinWriteIntervalMs - since, MinWriteIntervalMs)));
+    }
     return 0;
 }
 
@@ -188,14 +193,24 @@ int DepartmentPanel::flush()
     m_flushTimer->stop();
     if (!m_dirty)
         return 0;
-    m_dirty = false;
     // A program that failed to start (another instance may be running) or whose settings
     // were just reset leaves the file alone; unassigned devices are adopted again next time.
-    if (!m_savingAllowed || m_settings->value(QStringLiteral("rvxWorkingDir")).toString().isEmpty())
+    if (!m_savingAllowed || m_settings->value(QStringLiteral("rvxWorkingDir")).toString().isEmpty()) {
+        m_dirty = false;
         return 0;
-    return writeDepartments(m_path, m_departments, [](const QString& title, const QString& text) {
-        Ask::critical(nullptr, title, text);
-    });
+    }
+    m_lastWrite.start();
+    QString error;
+    if (writeDepartments(m_path, m_departments, {}, &error) == 0) {
+        m_dirty = false;
+        rvx::saves::succeeded(rvx::saves::Kind::Departments);
+        return 0;
+    }
+    // Usually a full disk. The change stays pending and is written again in a second; the
+    // administrator is told once, not at every try.
+    rvx::saves::failed(rvx::saves::Kind::Departments, m_path, error);
+    m_flushTimer->start(MinWriteIntervalMs);
+    return -1;
 }
 
 // ---- selecting, creating, renaming, deleting ---------------------------------------------

@@ -3,14 +3,16 @@
 // The left side of the main window and the list beside it: the department labels in a
 // scrolling strip (creating, renaming, deleting and reordering departments by dragging their
 // labels, with the automatic scrolling while devices are dragged over it), the device list
-// of the shown department, and the departments file, written once at the end of an
-// event-loop turn however many changes the turn made.
+// of the shown department, and the departments file: a change made after a quiet second is
+// written at the end of its event-loop turn, and while changes keep coming (a new fleet being
+// adopted) the file is written at most once a second, so nothing waits longer than that.
 //
 // The labels' and lists' signals are passed on as the panel's own, so the window connects
 // its slots once.
 
 #include "devicecolumns.h"
 
+#include <QElapsedTimer>
 #include <QModelIndex>
 #include <QObject>
 #include <QPoint>
@@ -69,10 +71,13 @@ public:
     void deviceDragEntered();
     void scrollWhileDragging();
 
-    // The departments file: a change is recorded and written at the end of the turn (and by
-    // flush, at close). flush returns 0 on success or when nothing was pending, -1 after
-    // telling the administrator. A window that failed to start, or whose settings were
-    // reset, never writes it.
+    // The departments file: a change is recorded and written at the end of the turn, or a
+    // second after the previous write when that was less than a second ago (and by flush, at
+    // close and quit). flush returns 0 on success or when nothing was pending, -1 when the
+    // file could not be written: the status bar says so once (rvx::saves), the change stays
+    // pending and is written again a second later, and the previous file stays whole. A
+    // window that failed to start, or whose settings were reset, never writes it.
+    static constexpr int MinWriteIntervalMs = 1000;
     int save();
     int flush();
     bool isDirty() const { return m_dirty; }
@@ -118,4 +123,5 @@ private:
     bool m_dirty = false;
     bool m_savingAllowed = true;
     QTimer* m_flushTimer = nullptr;
+    QElapsedTimer m_lastWrite; // since the last write was tried; invalid before the first
 };

@@ -1,5 +1,6 @@
 #include "rvxdb.h"
 #include "safefile.h"
+#include "savefailures.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -304,6 +305,7 @@ private slots:
         rvx::setBeforeReplaceHook([](const QString&) { return false; });
         QVERIFY(!db.saveState("GOOD01", block("GOOD01", 'y')));
         rvx::setBeforeReplaceHook({});
+        QCOMPARE(readRaw(db.statePath("GOOD01")), block("GOOD01"));
         QVERIFY(db.saveState("GOOD08", block("GOOD08")));
 
         QStringList serials;
@@ -311,7 +313,54 @@ private slots:
             serials << QString::fromLatin1(state.mid(152, 37).constData());
         serials.sort();
         QCOMPARE(serials, (QStringList{"GOOD01", "GOOD02", "GOOD08"}));
-        QCOMPARE(readRaw(db.statePath("GOOD01")), block("GOOD01"));
+        // The block that failed was kept and went out with the next write that worked.
+        QCOMPARE(readRaw(db.statePath("GOOD01")), block("GOOD01", 'y'));
+    }
+
+    // Writes that fail (a full disk) keep the previous files whole; the newest text or block
+    // of each file is kept, given by loadConfig meanwhile, and written by the next write that
+    // works or by the retry; the failure is reported once, and the recovery.
+    void failedWritesAreKeptAndRetried()
+    {
+        QTemporaryDir dir;
+        rvx::saves::reset();
+        QStringList told;
+        rvx::saves::setStatusSink([&told](const QString& text) { told << text; });
+        rvxDB db(dir.path());
+        QVERIFY(db.saveConfig("DEV01", "a=1\n"));
+        QVERIFY(db.saveState("DEV01", block("DEV01")));
+        db.setLastSeen("DEV01", 100);
+        QVERIFY(db.checkpoint());
+
+        bool full = true;
+        rvx::setBeforeReplaceHook([&full](const QString&) { return !full; });
+        QVERIFY(!db.saveConfig("DEV01", "a=2\n"));
+        QVERIFY(!db.saveConfig("DEV01", "a=3\n"));
+        QVERIFY(!db.saveState("DEV01", block("DEV01", 'y')));
+        QVERIFY(!db.saveConfig("DEV02", "b=1\n"));
+        db.setLastSeen("DEV01", 200);
+        QVERIFY(!db.checkpoint());
+        QCOMPARE(readRaw(db.configPath("DEV01")), QByteArray("a=1\n"));
+        QCOMPARE(readRaw(db.statePath("DEV01")), block("DEV01"));
+        QCOMPARE(db.loadConfig("DEV01"), QByteArray("a=3\n"));
+        QCOMPARE(db.unsavedCount(), 3);
+        QVERIFY(!db.retryUnsaved());
+        QCOMPARE(told.size(), 2); // once for the history, once for the last-seen table
+        QVERIFY(told.at(0).startsWith("Could not save the device history"));
+        QVERIFY(told.at(1).startsWith("Could not save the last-seen table"));
+        QVERIFY(rvx::saves::failureCount(rvx::saves::Kind::History) >= 4);
+
+        full = false;
+        QVERIFY(db.retryUnsaved());
+        QCOMPARE(db.unsavedCount(), 0);
+        QCOMPARE(readRaw(db.configPath("DEV01")), QByteArray("a=3\n"));
+        QCOMPARE(readRaw(db.configPath("DEV02")), QByteArray("b=1\n"));
+        QCOMPARE(readRaw(db.statePath("DEV01")), block("DEV01", 'y'));
+        QVERIFY(readRaw(dir.filePath("last_seen.csv")).contains("DEV01,200"));
+        QVERIFY(told.contains("Device history saved again."));
+        QVERIFY(told.contains("Last-seen table saved again."));
+        QVERIFY(!rvx::saves::failing(rvx::saves::Kind::History));
+        rvx::saves::setStatusSink({});
     }
 };
 
