@@ -15,6 +15,8 @@ RVX_BUILD_PACKAGES=(
   fonts-dejavu-core
   7zip rsync nginx-light tinyproxy
 )
+# The sanitizer mode (scripts/test --sanitize): clang and its sanitizer and fuzzer runtimes.
+RVX_SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev)
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)
 
