@@ -418,7 +418,12 @@ QStringList parseModules(const QByteArray& output)
         if (name.isEmpty() || !prefix.startsWith(name) || name.contains(' ') ||
             prefix.size() != qMax(15, name.size()))
             continue;
-        modules << QString::fromUtf8(name);
+        // A name with a control byte is no module (and one with a NUL would read as empty or
+        // cut short).
+        const QString module = QString::fromUtf8(name.constData(), name.size());
+        if (hasControlCharacter(module))
+            continue;
+        modules << module;
     }
     return modules;
 }

@@ -327,9 +327,14 @@ DepartmentList readDepartments(const QString& path, const MessageReporter& repor
                        "Error opening configuration file for departments.\n\n Using default department"));
         return DepartmentList::defaults();
     }
-    const QStringList lines = decodeFile(file.readAll()).split(QLatin1Char('\n'));
+    const QByteArray data = file.readAll();
     file.close();
+    return parseDepartments(data);
+}
 
+DepartmentList parseDepartments(const QByteArray& data)
+{
+    const QStringList lines = decodeFile(data).split(QLatin1Char('\n'));
     DepartmentList list;
     DeptInfo* current = nullptr;
     auto keyed = [](const QString& line, const char* key) {

@@ -127,6 +127,8 @@ private:
 // A list without a department of id 0 gets "Orphans" added; keys before the first
 // "[department]" are ignored.
 DepartmentList readDepartments(const QString& path, const MessageReporter& report = {});
+// The same from the file's bytes (UTF-8, or Latin-1 when not valid UTF-8).
+DepartmentList parseDepartments(const QByteArray& data);
 // Rewrites the whole file durably (the previous file stays intact when writing fails).
 // 0 on success; -1 after reporting "Saving configuration file" (and giving the system's
 // reason in *error when asked).

@@ -372,14 +372,9 @@ void rvxDB::removeLastSeen(const QString& serial)
 // unsigned decimal number or with an unusable serial is skipped; spaces around the serial
 // are dropped; a later line for the same serial replaces an earlier one. Only serials the
 // table does not hold yet are taken when `onlyMissing` is set.
-bool rvxDB::mergeLastSeenFile(bool onlyMissing)
+QHash<QString, qint64> rvxDB::parseLastSeen(const QByteArray& text)
 {
-    if (m_dir.isEmpty())
-        return false;
-    QFile file(m_dir + QLatin1Char('/') + QLatin1String(kLastSeenFile));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = text.split('\n');
     QHash<QString, qint64> read;
     for (const QByteArray& line : lines) {
         const QList<QByteArray> parts = line.split(',');
@@ -398,6 +393,17 @@ bool rvxDB::mergeLastSeenFile(bool onlyMissing)
             continue;
         read.insert(serial, qint64(seconds));
     }
+    return read;
+}
+
+bool rvxDB::mergeLastSeenFile(bool onlyMissing)
+{
+    if (m_dir.isEmpty())
+        return false;
+    QFile file(m_dir + QLatin1Char('/') + QLatin1String(kLastSeenFile));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QHash<QString, qint64> read = parseLastSeen(file.readAll());
     for (auto it = read.cbegin(); it != read.cend(); ++it) {
         if (onlyMissing && (m_lastSeen.contains(it.key()) || m_removed.contains(it.key())))
             continue;

@@ -78,6 +78,9 @@ public:
 
     // The text checkpoint() writes: one "serial,seconds" line per entry, sorted by serial.
     QByteArray lastSeenText() const;
+    // The table of a last_seen.csv text: "serial,seconds" lines; lines with another shape, a
+    // value that is not a plain non-negative number or an invalid serial are left out.
+    static QHash<QString, qint64> parseLastSeen(const QByteArray& text);
 
     // History files whose last write failed and that are kept to be written again.
     int unsavedCount() const { return m_unsaved.size(); }

@@ -17,6 +17,8 @@ RVX_BUILD_PACKAGES=(
   7zip rsync nginx-light tinyproxy
   dpkg-dev file desktop-file-utils
 )
+# The sanitizer mode (scripts/test --sanitize): clang and its sanitizer and fuzzer runtimes.
+RVX_SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev)
 # External programs the running server starts (archives, signage copies, SSH sessions).
 RVX_TOOL_PACKAGES=(7zip rsync putty)
 

@@ -34,12 +34,21 @@ QList<HotfixRow> hotfixRows(const QString& folder, const QString& firmwareVersio
     QList<HotfixRow> rows;
     const QDir dir(folder);
     for (const QString& name : filesByName(folder, {QStringLiteral("*.bin")})) {
-        // The name without its ".bin" is what splits: x%8.4.4%Fix.bin shows "Fix".
-        const QStringList parts = name.left(name.size() - 4).split(QLatin1Char('%'));
-        if (parts.size() > 2 && parts.at(1) == firmwareVersion && !parts.at(2).isEmpty())
-            rows.append(HotfixRow{parts.at(2), QFileInfo(dir, name).absoluteFilePath()});
+        if (const std::optional<QString> shown = hotfixName(name, firmwareVersion))
+            rows.append(HotfixRow{*shown, QFileInfo(dir, name).absoluteFilePath()});
     }
     return rows;
+}
+
+std::optional<QString> hotfixName(const QString& fileName, const QString& firmwareVersion)
+{
+    if (!fileName.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive)) // as the folder filter matches
+        return std::nullopt;
+    // The name without its ".bin" is what splits: x%8.4.4%Fix.bin shows "Fix".
+    const QStringList parts = fileName.left(fileName.size() - 4).split(QLatin1Char('%'));
+    if (parts.size() > 2 && parts.at(1) == firmwareVersion && !parts.at(2).isEmpty())
+        return parts.at(2);
+    return std::nullopt;
 }
 
 HotfixDeviceCheck checkHotfixDevices(const QList<commands::DeviceFacts>& devices)

@@ -28,6 +28,9 @@ struct HotfixRow
 // by name, whose name without ".bin", split at "%", has a second part equal to the version and
 // a third part that is not empty.
 QList<HotfixRow> hotfixRows(const QString& folder, const QString& firmwareVersion);
+// The name a hotfix file shows for a firmware version (the third part of the rule above);
+// nothing when the file is not offered for that version.
+std::optional<QString> hotfixName(const QString& fileName, const QString& firmwareVersion);
 
 // The firmware type and version every selected device shares.
 struct HotfixTarget

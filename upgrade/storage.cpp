@@ -34,7 +34,9 @@ void addBlockDeviceList(BlockDeviceCounts& counts, const QByteArray& text)
             line.chop(1);
         if (line.count(',') != FieldCount - 1)
             continue;
-        counts[QString::fromLatin1(line)] += 1;
+        // The whole line, NUL bytes included: the QByteArray overload stops at the first NUL,
+        // which would leave a line with fewer fields than were counted.
+        counts[QString::fromLatin1(line.constData(), line.size())] += 1;
     }
 }
 
@@ -77,6 +79,8 @@ QList<BlockDevice> blockDevices(const BlockDeviceCounts& counts)
     QList<BlockDevice> rows;
     for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
         const QStringList fields = it.key().split(QLatin1Char(','));
+        if (fields.size() != FieldCount)
+            continue; // not a list line
         BlockDevice row;
         row.line = it.key();
         row.occurrences = it.value();

@@ -4,6 +4,7 @@
 // bounded while a third agent keeps being answered.
 
 #include "agentwriter.h"
+#include "sanitizer.h"
 #include "sending.h"
 #include "serverfixture.h"
 #include "testmain.h"
@@ -196,7 +197,9 @@ void TestAgentWriter::gigabytesToTwoAgentsWithBoundedMemory()
     QCOMPARE(first->frameCount(), firstFrames + 1);
     QCOMPARE(second->frameCount(), secondFrames + 1);
     QVERIFY2(echoes > 10, qPrintable(QString::number(echoes)));
+#ifndef RVX_TEST_ASAN
     QVERIFY2(peak - before < 64 * 1024, qPrintable(QStringLiteral("grew by %1 KiB").arg(peak - before)));
+#endif
 
     // Both received every byte, the marks where they belong.
     const qint64 inner = head.size() - 6; // kind, name and size before the body

@@ -141,6 +141,9 @@ void TestSignageRules::moduleListing()
                               "a_very_long_module_name\tlong\n";
     QCOMPARE(parseModules(output), QStringList({"lobby", "menu", "a_very_long_module_name"}));
     QCOMPARE(parseModules(QByteArray()), QStringList());
+    // Names holding control bytes (a NUL would have read as an empty name) are not modules.
+    QCOMPARE(parseModules(QByteArray("\0lobby         \tx\nme\x01nu          \tx\nok             \t\n", 53)),
+             QStringList({"ok"}));
     QCOMPARE(listArguments("10.0.0.5:8873").last(), QString("rsync://10.0.0.5:8873/"));
     QVERIFY(!listArguments("h").contains("--no-motd"));
     QString server, playlist;

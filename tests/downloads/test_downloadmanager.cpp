@@ -207,7 +207,8 @@ void TestDownloadManager::firstPercentageCountsTheResumedPart()
     QVERIFY2(rec.percents[1] >= 50, qPrintable(QString::number(rec.percents[1])));
     QVERIFY(rec.percentsRise());
     QCOMPARE(rec.percents.last(), 100);
-    QCOMPARE(seen(m_mirror.requests()), QStringList{"/slow/big.bin bytes=524288- 206"});
+    // nginx may write its log line a little after the answer.
+    QCOMPARE(requestsOnceLogged(1), QStringList{"/slow/big.bin bytes=524288- 206"});
 }
 
 void TestDownloadManager::chunkedAnswerGivesNoBogusPercentage_data()

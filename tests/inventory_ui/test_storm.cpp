@@ -152,8 +152,8 @@ private slots:
     // be accepted.
     void openFileLimitNotes()
     {
-        const qint64 limit = connectionlimit::Reserved + 3;
-        rvx::platform::setOpenFileLimitHook([limit] { return limit; });
+        static constexpr qint64 limit = connectionlimit::Reserved + 3;
+        rvx::platform::setOpenFileLimitHook([] { return limit; });
         {
             WindowFixture f;
             for (int i = 0; i < 3; ++i)

@@ -49,6 +49,10 @@ void TestStorageRules::merge_data()
     QTest::newRow("lines compared whole")
         << QList<QByteArray>{disk.toLatin1() + "\n" + disk.toLatin1() + " \n"}
         << Counts{{disk, 1}, {disk + " ", 1}};
+    // A NUL byte from the device is part of the line, not its end.
+    QTest::newRow("NUL inside a line")
+        << QList<QByteArray>{QByteArray("1,A\0TA,m,disk,sda\n\0,,,,\n", 24)}
+        << Counts{{QString::fromLatin1("1,A\0TA,m,disk,sda", 17), 1}, {QString::fromLatin1("\0,,,,", 5), 1}};
 }
 
 void TestStorageRules::merge()
@@ -117,6 +121,12 @@ void TestStorageRules::rowsSplitFields()
     QCOMPARE((QStringList{disk.vendor, disk.model, disk.type, disk.name}),
              (QStringList{"ATA", "ST4000", "disk", "sdb"}));
     QCOMPARE(disk.occurrences, 3);
+
+    // Entries that are not list lines give no row (and do not read past their fields).
+    QCOMPARE(blockDevices(Counts{{"no fields", 1}, {"1,2,3,4,5,6", 1}}).size(), 0);
+    const QList<BlockDevice> nul = blockDevices(Counts{{QString::fromLatin1("\0,v,m,t,n", 9), 1}});
+    QCOMPARE(nul.size(), 1);
+    QCOMPARE(nul.at(0).name, QString("n"));
 }
 
 void TestStorageRules::whitelistAndApproval()
