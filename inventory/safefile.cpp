@@ -57,7 +57,9 @@ bool writeFileDurable(const QString& path, const QByteArray& data, QString* erro
     };
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
-    if (file.write(data) != data.size())
+    // The bytes are pushed out and checked before the rename: a write the file system refuses
+    // at flush time (a full disk) must not replace the old file with an empty one.
+    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError)
         return fail(file.errorString());
     if (!mayReplace(path))
         return fail(QStringLiteral("interrupted"));
