@@ -21,6 +21,7 @@
 // department), quit.
 
 #include "guisupport.h"
+#include "processfigures.h"
 
 #include "ask.h"
 #include "departmentview.h"
@@ -52,6 +53,9 @@
 #include <malloc.h>
 #endif
 
+using rvx::bench::cpuSeconds;
+using rvx::bench::statusKb;
+
 namespace {
 
 // Files replaced during the run, counted as they are replaced.
@@ -74,28 +78,6 @@ qint64 monotonicNs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// A "Vm..." figure of /proc/self/status in kB.
-long statusKb(const char* key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 int openFiles()

@@ -19,6 +19,7 @@
 #include "handshake.h"
 #include "messages.h"
 #include "platform.h"
+#include "processfigures.h"
 #include "testsupport.h"
 #include "tlsconnection.h"
 #include "wire.h"
@@ -42,30 +43,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using rvx::bench::cpuSeconds;
+using rvx::bench::statusKb;
+
 namespace {
 
 constexpr qint64 ReadBufferSize = 256 * 1024;
 constexpr int HandshakeTimeoutMs = 30000;
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long statusKb(const char* field)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 long long heapKb()
 {
@@ -243,7 +227,7 @@ private:
                 std::printf("stats cpu_s=%.3f cpu_total_s=%.3f lateness_max_ms=%lld rss_kb=%ld heap_kb=%lld "
                             "connections=%d identified=%d refused=%d\n",
                             cpuSeconds() - m_markCpu, cpuSeconds(), static_cast<long long>(m_worst),
-                            statusKb("VmRSS:"), heapKb(), m_server->connections, m_server->identified,
+                            statusKb("VmRSS"), heapKb(), m_server->connections, m_server->identified,
                             m_server->refused);
             } else if (command == "probe off") {
                 m_timer.stop();
