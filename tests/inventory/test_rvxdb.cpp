@@ -360,6 +360,9 @@ private slots:
         QVERIFY(told.contains("Device history saved again."));
         QVERIFY(told.contains("Last-seen table saved again."));
         QVERIFY(!rvx::saves::failing(rvx::saves::Kind::History));
+        // The hook and the sink hold this function's locals: neither may outlive them (the
+        // database writes once more when it goes).
+        rvx::setBeforeReplaceHook({});
         rvx::saves::setStatusSink({});
     }
 };
