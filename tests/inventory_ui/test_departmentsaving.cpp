@@ -40,6 +40,13 @@ DeviceSpec fleetDevice(int i)
     return DeviceSpec(QStringLiteral("fl-%1").arg(i, 4, 10, QLatin1Char('0')), QString());
 }
 
+// The first device of the fleet connects and is on disk in the departments file.
+bool adoptFirst(WindowFixture& f)
+{
+    return f.connectAgent(fleetDevice(1)) &&
+           waitFor([&] { return f.departmentsFile().contains("fl-0001"); }, 3000);
+}
+
 } // namespace
 
 class TestDepartmentSaving : public QObject
@@ -79,8 +86,7 @@ private slots:
         MainWindow* w = f.start();
         QVERIFY(w);
         WriteWatch watch(f.departmentsPath());
-        QVERIFY(f.connectAgent(fleetDevice(1)));
-        QVERIFY(waitFor([&] { return f.departmentsFile().contains("fl-0001"); }, 3000));
+        QVERIFY(adoptFirst(f));
         // A quiet second later, a new change does not wait for a second to go by: it is
         // written at the end of its turn.
         QTest::qWait(1100);
@@ -105,8 +111,7 @@ private slots:
         MainWindow* w = f.start();
         QVERIFY(w);
         WriteWatch watch(f.departmentsPath());
-        QVERIFY(f.connectAgent(fleetDevice(1)));
-        QVERIFY(waitFor([&] { return f.departmentsFile().contains("fl-0001"); }, 3000));
+        QVERIFY(adoptFirst(f));
         const QByteArray saved = f.departmentsFile();
         Ask::clearRecords();
         clearAudit();

@@ -21,9 +21,9 @@ namespace {
 
 DeviceSpec named(const QString& serial, const QString& hostname)
 {
-    DeviceSpec spec(serial, QString());
-    spec.hostname = hostname;
-    return spec;
+    DeviceSpec device(serial, QString());
+    device.hostname = hostname;
+    return device;
 }
 
 // The serial numbers of the shown rows of a list, sorted.
@@ -73,10 +73,10 @@ private slots:
         writeSalesAndLab(f);
         MainWindow* w = f.start();
         QVERIFY(w);
-        for (const DeviceSpec& spec :
+        for (const DeviceSpec& device :
              {named("ZS-1", "sales-desk-1"), named("ZS-2", "sales-desk-2"), named("ZS-3", "sales-kiosk"),
               named("ZL-1", "lab-desk"), named("ZL-2", "lab-bench")})
-            QVERIFY(f.connectAgent(spec));
+            QVERIFY(f.connectAgent(device));
         DeptInfo* sales = f.department("Sales");
         DeptInfo* lab = f.department("Lab");
         w->onDepartmentSelected(sales);
@@ -157,9 +157,9 @@ private slots:
         writeSalesAndLab(f);
         MainWindow* w = f.start();
         QVERIFY(w);
-        for (const DeviceSpec& spec :
+        for (const DeviceSpec& device :
              {named("ZS-1", "sales-desk-1"), named("ZS-2", "sales-desk-2"), named("ZS-3", "sales-kiosk")})
-            QVERIFY(f.connectAgent(spec));
+            QVERIFY(f.connectAgent(device));
         DeptInfo* sales = f.department("Sales");
         w->onDepartmentSelected(sales); // selects the whole list
         QCoreApplication::processEvents();
