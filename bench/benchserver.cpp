@@ -142,19 +142,9 @@ private:
 
     void onInput()
     {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
+        if (!rvx::bench::readCommands(m_pending, [this](const QByteArray& command) { run(command); })) {
             m_input->setEnabled(false);
             quit(); // the caller went away
-            return;
-        }
-        m_pending.append(buffer, int(n));
-        int eol;
-        while ((eol = m_pending.indexOf('\n')) >= 0) {
-            const QByteArray command = m_pending.left(eol).trimmed();
-            m_pending.remove(0, eol + 1);
-            run(command);
         }
     }
 

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace rvx::bench {
 
@@ -31,6 +34,24 @@ inline long statusKb(const char* key)
             return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+// Reads what standard input holds and runs each whole line, trimmed, as a command; the rest
+// waits in `pending`. False once the caller has gone (end of input or an error).
+inline bool readCommands(QByteArray& pending, const std::function<void(const QByteArray&)>& run)
+{
+    char buffer[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0)
+        return false;
+    pending.append(buffer, int(n));
+    int eol;
+    while ((eol = pending.indexOf('\n')) >= 0) {
+        const QByteArray command = pending.left(eol).trimmed();
+        pending.remove(0, eol + 1);
+        run(command);
+    }
+    return true;
 }
 
 } // namespace rvx::bench

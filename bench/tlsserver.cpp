@@ -205,18 +205,7 @@ private:
 
     void onInput()
     {
-        char buffer[1024];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            m_input->setEnabled(false);
-            QCoreApplication::quit();
-            return;
-        }
-        m_pending.append(buffer, int(n));
-        int eol;
-        while ((eol = m_pending.indexOf('\n')) >= 0) {
-            const QByteArray command = m_pending.left(eol).trimmed();
-            m_pending.remove(0, eol + 1);
+        const bool open = rvx::bench::readCommands(m_pending, [this](const QByteArray& command) {
             if (command == "mark") {
                 mark();
                 std::printf("marked\n");
@@ -236,6 +225,10 @@ private:
                 QCoreApplication::quit();
             }
             std::fflush(stdout);
+        });
+        if (!open) {
+            m_input->setEnabled(false);
+            QCoreApplication::quit();
         }
     }
 
