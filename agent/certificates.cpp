@@ -1,5 +1,7 @@
 #include "certificates.h"
 
+#include "savefile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -40,9 +42,7 @@ bool writeFile(const QString& path, const QByteArray& contents, bool ownerOnly)
         return false;
     if (ownerOnly)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(contents) != contents.size())
-        return false;
-    return file.commit();
+    return rvx::writeAndCommit(file, contents);
 }
 
 bool fail(QString* error, const QString& text)

@@ -5,6 +5,7 @@
 #include "ask.h"
 #include "devicetext.h"
 #include "exportcsv.h"
+#include "savefile.h"
 #include "thinclientinfo.h"
 
 #include <QDir>
@@ -42,8 +43,7 @@ void exportDeviceList(QWidget* parent, const DepartmentList& departments, bool a
     // written completely is reported, never announced as exported.
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data) != text.data.size() || !file.commit()) {
-        file.cancelWriting();
+    if (!file.open(QIODevice::WriteOnly) || !rvx::writeAndCommit(file, text.data)) {
         Ask::critical(parent, QStringLiteral("File Create Error"),
                       QStringLiteral("Error creating file:\n\n") + QDir::toNativeSeparators(path));
         return;

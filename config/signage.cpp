@@ -1,6 +1,7 @@
 #include "signage.h"
 
 #include "commands.h"
+#include "savefile.h"
 #include "wire.h"
 
 #include <QCryptographicHash>
@@ -195,11 +196,8 @@ bool writeWholeFile(const QString& path, const QByteArray& data, QString* error)
     }
     if (existed)
         file.setPermissions(permissions);
-    if (file.write(data) != data.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
+    if (!rvx::writeAndCommit(file, data, error))
         return false;
-    }
     if (existed && QFileInfo(path).permissions() != permissions)
         QFile::setPermissions(path, permissions);
     return true;

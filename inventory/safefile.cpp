@@ -1,5 +1,7 @@
 #include "safefile.h"
 
+#include "savefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,8 +61,9 @@ bool writeFileDurable(const QString& path, const QByteArray& data, QString* erro
         return fail(file.errorString());
     // The bytes are pushed out and checked before the rename: a write the file system refuses
     // at flush time (a full disk) must not replace the old file with an empty one.
-    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+    QString reason;
+    if (!writeChecked(file, data, &reason))
+        return fail(reason);
     if (!mayReplace(path))
         return fail(QStringLiteral("interrupted"));
     if (file.commit())

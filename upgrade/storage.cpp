@@ -2,6 +2,7 @@
 
 #include "messages.h"
 #include "paths.h"
+#include "savefile.h"
 #include "wire.h"
 
 #include <QDir>
@@ -99,24 +100,15 @@ bool writeWhitelist(const QString& folder, const QStringList& lines, QString* er
     QSaveFile file(QDir(folder).filePath(whitelistFileName()));
     // Never written in place: a full disk would leave a truncated list behind.
     file.setDirectWriteFallback(false);
-    auto fail = [&] {
+    if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
-        file.cancelWriting();
         return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    for (const QString& line : lines) {
-        const QByteArray bytes = line.toLatin1() + '\n';
-        if (file.write(bytes) != bytes.size())
-            return fail();
     }
-    if (file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toLatin1() + '\n';
+    return rvx::writeAndCommit(file, bytes, error);
 }
 
 Box whitelistErrorBox()

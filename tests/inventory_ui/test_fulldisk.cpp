@@ -9,40 +9,10 @@
 
 #include "savefailures.h"
 
-#include <QProcess>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 using rvx::Ask;
 using namespace rvx::test;
 
 namespace {
-
-bool run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Fills the file system holding `path` with one file, as far as it will go.
-qint64 fill(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        return -1;
-    const QByteArray chunk(4096, 'x');
-    qint64 total = 0;
-    while (::write(fd, chunk.constData(), static_cast<size_t>(chunk.size())) == chunk.size())
-        total += chunk.size();
-    // The last partial block as well.
-    while (::write(fd, chunk.constData(), 1) == 1)
-        ++total;
-    ::close(fd);
-    return total;
-}
 
 int sentences(const QString& noun)
 {
@@ -69,7 +39,7 @@ class TestFullDisk : public QObject
 private slots:
     void initTestCase()
     {
-        if (qgetenv("RVX_MOUNT_NAMESPACE") != "1" || ::geteuid() != 0)
+        if (!mayMountTmpfs())
             QSKIP("needs root in a mount namespace of its own (tests/support/in-mountns)");
     }
 
@@ -80,9 +50,9 @@ private slots:
         // The fixture's working folder moves onto a 1 MiB tmpfs, with what it already holds.
         const QString root = f.ws.root();
         const QString copy = root + QStringLiteral(".before");
-        QVERIFY(run("cp", {"-a", root, copy}));
-        QVERIFY(run("mount", {"-t", "tmpfs", "-o", "size=1m,mode=0700", "tmpfs", root}));
-        QVERIFY(run("cp", {"-a", copy + "/.", root}));
+        QVERIFY(runToEnd("cp", {"-a", root, copy}));
+        QVERIFY(runToEnd("mount", {"-t", "tmpfs", "-o", "size=1m,mode=0700", "tmpfs", root}));
+        QVERIFY(runToEnd("cp", {"-a", copy + "/.", root}));
 
         MainWindow* w = f.start();
         QVERIFY(w);
@@ -97,7 +67,7 @@ private slots:
 
         // The disk fills up.
         const QString filler = root + QStringLiteral("/filler");
-        QVERIFY(fill(filler) > 0);
+        QVERIFY(fillFileSystem(filler) > 0);
 
         // New devices arrive (departments file, their history) and a known one reports a new
         // configuration: the server keeps serving them all.
@@ -127,6 +97,14 @@ private slots:
         QCOMPARE(WindowFixture::lastOf(Ask::Kind::Critical).title, QString("File Create Error"));
         QVERIFY(!QFile::exists(profile));
         QCOMPARE(sentences("configuration profile"), 1);
+        // So is an export: refused, never announced with a short file.
+        const QString exported = f.ws.path("devices.csv");
+        Ask::clearRecords();
+        Ask::chooseNext(exported);
+        w->on_export_device_list_triggered();
+        QCOMPARE(WindowFixture::lastOf(Ask::Kind::Critical).text,
+                 "Error creating file:\n\n" + QDir::toNativeSeparators(exported));
+        QVERIFY(!QFile::exists(exported));
 
         // What had been saved is whole; the server gives the device's newest text meanwhile.
         QCOMPARE(f.departmentsFile(), departmentsBefore);
@@ -159,8 +137,8 @@ private slots:
 
         f.window.reset();
         f.agents.clear();
-        QVERIFY(run("umount", {"-l", root}));
-        QVERIFY(run("rm", {"-rf", copy}));
+        QVERIFY(runToEnd("umount", {"-l", root}));
+        QVERIFY(runToEnd("rm", {"-rf", copy}));
     }
 };
 

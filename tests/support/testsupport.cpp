@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QMutex>
 #include <QNetworkInterface>
+#include <QProcess>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTest>
@@ -19,6 +20,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace rvx::test {
 
@@ -340,6 +346,44 @@ QString binaryDir()
 QString builtProgram(const QString& name)
 {
     return binaryDir() + QStringLiteral("/bin/") + name;
+}
+
+bool mayMountTmpfs()
+{
+#ifdef Q_OS_UNIX
+    return qgetenv("RVX_MOUNT_NAMESPACE") == "1" && ::geteuid() == 0;
+#else
+    return false;
+#endif
+}
+
+bool runToEnd(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+qint64 fillFileSystem(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return -1;
+    const QByteArray chunk(4096, 'x');
+    qint64 total = 0;
+    while (::write(fd, chunk.constData(), static_cast<size_t>(chunk.size())) == chunk.size())
+        total += chunk.size();
+    // The last partial block as well.
+    while (::write(fd, chunk.constData(), 1) == 1)
+        ++total;
+    ::close(fd);
+    return total;
+#else
+    Q_UNUSED(path)
+    return -1;
+#endif
 }
 
 } // namespace rvx::test

@@ -105,4 +105,13 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 QString binaryDir();
 QString builtProgram(const QString& name);
 
+// A small disk of its own: true when the test runs as root in a mount namespace of its own
+// (tests/support/in-mountns), where it may mount a tmpfs that ends with it.
+bool mayMountTmpfs();
+// Runs a program to its end; true when it exited with 0.
+bool runToEnd(const QString& program, const QStringList& arguments);
+// Fills the file system holding `path` with one file, as far as it will go (to the last
+// byte); the bytes written, -1 when the file cannot be created.
+qint64 fillFileSystem(const QString& path);
+
 } // namespace rvx::test
