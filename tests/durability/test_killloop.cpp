@@ -4,14 +4,24 @@
 // (each one whole and either an old or a new content; everything the server had confirmed
 // is there), then a window is started on the same working folder and must list every stored
 // device without a message box; closing it brings the files up to date for the next round.
+// A companion (killwriter) killed at the same moments writes profiles, the whitelist and the
+// rsync configuration with the functions the dialogs use, and downloads a file from a real
+// nginx mirror with the download manager, resuming its ".part" file in the next round: each
+// of those files is a whole generation no older than the last one confirmed, and the ".part"
+// file is always the beginning of the file.
 //
 // RVX_KILL_LOOPS sets the number of rounds (20 by default); RVX_KILL_SEED the random seed.
 
 #include "windowfixture.h"
 
+#include "killwrites.h"
+
 #include "configlib.h"
 #include "departments.h"
+#include "downloadmanager.h"
+#include "mirror.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -60,6 +70,8 @@ private slots:
 private:
     bool waitListening(QProcess& child, quint16 port);
     void checkFiles(qint64 killedAtMs);
+    void startCompanion(QProcess& writer, int round);
+    void checkCompanionFiles(QProcess& writer);
     void checkWindow();
 
     std::unique_ptr<WindowFixture> m_f;
@@ -67,7 +79,83 @@ private:
     std::set<QString> m_inDepartments; // serials the departments file named at the last check
     QElapsedTimer m_clock;
     int m_leftovers = 0;
+
+    std::unique_ptr<Mirror> m_mirror;
+    QByteArray m_download;               // the file on the mirror
+    std::map<QString, qint64> m_written; // the newest generation of each file confirmed
+    int m_writes = 0;
+    int m_partsKept = 0;
+    int m_companionLeftovers = 0; // interrupted temporary files beside the companion's files
+    int m_downloads = 0;
 };
+
+namespace {
+const QString DownloadName = QStringLiteral("fw-kill.bin");
+}
+
+void TestKillLoop::startCompanion(QProcess& writer, int round)
+{
+    writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    writer.start(
+        builtProgram(QStringLiteral("killwriter")),
+        {m_f->ws.root(), QString::number(round), m_mirror->httpUrl(QStringLiteral("/slow/")), DownloadName,
+         QString::fromLatin1(QCryptographicHash::hash(m_download, QCryptographicHash::Md5).toHex())});
+    QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
+}
+
+void TestKillLoop::checkCompanionFiles(QProcess& writer)
+{
+    const QByteArray expectedEnd = "download completed 0 " + QByteArray::number(m_download.size());
+    for (const QByteArray& line : writer.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() == 3 && words.first() == "done") {
+            m_written[QString::fromLatin1(words.at(1))] = words.at(2).toLongLong();
+            ++m_writes;
+        } else if (line.startsWith("download completed")) {
+            QCOMPARE(line, expectedEnd);
+            ++m_downloads;
+        }
+    }
+    // Each file holds one whole generation, no older than the newest confirmed.
+    for (const QString& file : killwrites::files()) {
+        const QByteArray bytes = fileBytes(m_f->ws.path(file));
+        const auto confirmed = m_written.find(file);
+        if (bytes.isEmpty()) {
+            QVERIFY2(confirmed == m_written.end(), qPrintable(file + QStringLiteral(": missing or empty")));
+            continue;
+        }
+        const qint64 generation = killwrites::generationOf(bytes);
+        QVERIFY2(
+            bytes == killwrites::content(file, generation),
+            qPrintable(file + QStringLiteral(": not one whole generation (%1 bytes)").arg(bytes.size())));
+        if (confirmed != m_written.end())
+            QVERIFY2(generation >= confirmed->second,
+                     qPrintable(file + QStringLiteral(": generation %1 after %2 was confirmed")
+                                           .arg(generation)
+                                           .arg(confirmed->second)));
+    }
+    // What an interrupted write leaves beside them is no file of theirs (no reader takes it).
+    int leftovers = 0;
+    for (const QString& sub :
+         {QStringLiteral("profiles"), QStringLiteral("storage"), QStringLiteral("signage")}) {
+        for (const QString& name : QDir(m_f->ws.path(sub)).entryList(QDir::Files | QDir::Hidden)) {
+            if (!killwrites::files().contains(sub + QLatin1Char('/') + name))
+                ++leftovers;
+        }
+    }
+    m_companionLeftovers = std::max(m_companionLeftovers, leftovers);
+    // The ".part" file is the beginning of the file; a complete download is the whole file.
+    const QString local = m_f->ws.path(QStringLiteral("downloads/") + DownloadName);
+    const QByteArray part = fileBytes(DownloadManager::partPath(local));
+    QVERIFY2(m_download.startsWith(part),
+             qPrintable(QStringLiteral("a .part file of %1 bytes that is not the "
+                                       "beginning of the file")
+                            .arg(part.size())));
+    if (!part.isEmpty())
+        ++m_partsKept; // the next round resumes it
+    if (QFileInfo::exists(local))
+        QVERIFY(fileBytes(local) == m_download);
+}
 
 bool TestKillLoop::waitListening(QProcess& child, quint16 port)
 {
@@ -194,6 +282,10 @@ void TestKillLoop::killedAtRandomMomentsLosesNothing()
     qInfo("kill loops: %d, seed %u", loops, seed);
     QRandomGenerator random(seed);
     m_f = std::make_unique<WindowFixture>();
+    m_mirror = std::make_unique<Mirror>();
+    QVERIFY2(m_mirror->start(), qPrintable(m_mirror->error()));
+    // About six seconds at the mirror's slow rate: a download spans several rounds.
+    m_download = m_mirror->addFile(DownloadName, 3 * 1024 * 1024);
     m_clock.start();
     int created = 0;
     int confirmed = 0;
@@ -208,12 +300,15 @@ void TestKillLoop::killedAtRandomMomentsLosesNothing()
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
         QVERIFY2(waitListening(child, m_f->port),
                  qPrintable(QStringLiteral("round %1: not listening").arg(loop)));
+        QProcess writer;
+        startCompanion(writer, loop);
 
         const int killAfter = random.bounded(300, 2000);
         qint64 killedAt = -1;
         QTimer::singleShot(killAfter, &child, [&] {
             killedAt = m_clock.elapsed();
             child.kill(); // SIGKILL
+            writer.kill();
         });
         while (killedAt < 0) {
             // Mostly new devices (adopted into the departments file), some known ones again.
@@ -248,8 +343,11 @@ void TestKillLoop::killedAtRandomMomentsLosesNothing()
         QVERIFY(waitFor([&] { return killedAt >= 0; }, 5000));
         QVERIFY(child.state() == QProcess::NotRunning || child.waitForFinished(10000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QVERIFY(writer.state() == QProcess::NotRunning || writer.waitForFinished(10000));
+        QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
 
         checkFiles(killedAt);
+        checkCompanionFiles(writer);
         if (QTest::currentTestFailed()) {
             qWarning("round %d (killed after %d ms, seed %u)", loop, killAfter, seed);
             return;
@@ -260,8 +358,17 @@ void TestKillLoop::killedAtRandomMomentsLosesNothing()
             return;
         }
     }
-    qInfo("%d rounds: %d devices, %d reports confirmed, at most %d interrupted temporary files at once",
-          loops, created, confirmed, m_leftovers);
+    int resumed = 0;
+    for (const Mirror::Request& request : m_mirror->requests())
+        resumed += !request.range.isEmpty() && request.status == 206;
+    qInfo("%d rounds: %d devices, %d reports confirmed, at most %d interrupted temporary files at once; "
+          "%d profile, whitelist and rsync writes confirmed (at most %d interrupted temporary files beside "
+          "them); "
+          "%d downloads completed, %d resumed from a kept .part file",
+          loops, created, confirmed, m_leftovers, m_writes, m_companionLeftovers, m_downloads, resumed);
+    QVERIFY(m_writes > 0);
+    if (m_partsKept > 2)
+        QVERIFY2(resumed > 0, "no download was resumed");
 }
 
 RVX_GUI_TEST_MAIN(TestKillLoop)
