@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+using rvx::test::fileBytes;
 using rvx::test::residentKiB;
 using rvx::test::waitFor;
 
@@ -35,12 +36,6 @@ bool writeFile(const QString& path, const QByteArray& content)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -592,7 +587,7 @@ void TestAgentMessages::fileTransferBothWays()
     QVERIFY(agent->echo());
     QCOMPARE(agent->frameCount() - before, 1 + 3 + 1); // open status, three acks, echo
     QCOMPARE(agent->frames().at(before + 1).raw, QByteArray::fromHex("07000fa0"));
-    QCOMPARE(readFile(f.ws.path("temp/FT-1_blkdev_list.lst")), upload);
+    QCOMPARE(fileBytes(f.ws.path("temp/FT-1_blkdev_list.lst")), upload);
 
     // An 8.0 agent gets none.
     auto older = f.identified("FT-2", "8.0.9", "02:00:00:00:00:02");
@@ -601,7 +596,7 @@ void TestAgentMessages::fileTransferBothWays()
     QVERIFY(older->pushFile("old.log", 0, upload, 4000));
     QVERIFY(older->echo());
     QCOMPARE(older->frameCount() - olderBefore, 2); // open status and echo
-    QCOMPARE(readFile(f.ws.path("temp/old.log")), upload);
+    QCOMPARE(fileBytes(f.ws.path("temp/old.log")), upload);
 
     // A destination the administrator picked takes absolute paths.
     const QString logs = f.ws.path("logs-picked");
@@ -611,7 +606,7 @@ void TestAgentMessages::fileTransferBothWays()
     agent->sendFrame(10, 0, QByteArray());
     QVERIFY(agent->pushFile(logs + "/x.log", 1, "log text"));
     QVERIFY(agent->echo());
-    QCOMPARE(readFile(logs + "/x.log"), QByteArray("log text"));
+    QCOMPARE(fileBytes(logs + "/x.log"), QByteArray("log text"));
 }
 
 void TestAgentMessages::fileTransferStatusCodes()
@@ -701,7 +696,7 @@ void TestAgentMessages::fileTransferConfinement()
     f.server->allowWriteFolder(root + "/db"); // even a picked folder never opens the history
     auto agent = f.identified("CONF-1", "8.4.0");
     QVERIFY(agent);
-    const QByteArray lastSeenBefore = readFile(f.ws.path("db/last_seen.csv"));
+    const QByteArray lastSeenBefore = fileBytes(f.ws.path("db/last_seen.csv"));
     int status = -1;
     if (operation == "read")
         status = agent->openRead(path);
@@ -713,8 +708,8 @@ void TestAgentMessages::fileTransferConfinement()
     agent->expectAcknowledgements(0);
     agent->sendFrame(23, 0, "overwritten");
     QVERIFY(agent->echo());
-    QCOMPARE(readFile(f.ws.path("outside/victim.txt")), QByteArray("victim"));
-    QCOMPARE(readFile(f.ws.path("db/last_seen.csv")), lastSeenBefore);
+    QCOMPARE(fileBytes(f.ws.path("outside/victim.txt")), QByteArray("victim"));
+    QCOMPARE(fileBytes(f.ws.path("db/last_seen.csv")), lastSeenBefore);
     QVERIFY(!QFile::exists(f.ws.path("temp-evil/x.txt")));
 }
 

@@ -85,12 +85,6 @@ Writer writer(const QString& kind)
             nullptr};
 }
 
-QByteArray read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestFullWrites : public QObject
@@ -133,7 +127,7 @@ private slots:
         const QString path = folder + QLatin1Char('/') + w.file;
         QString error;
         QVERIFY2(w.write(folder, 1, &error), qPrintable(error));
-        const QByteArray before = read(path);
+        const QByteArray before = fileBytes(path);
         QVERIFY(!before.isEmpty());
         if (w.expected)
             QCOMPARE(before, w.expected(1));
@@ -143,12 +137,12 @@ private slots:
         error.clear();
         QVERIFY2(!w.write(folder, 2, &error), "a write on the full disk was reported as done");
         QVERIFY(!error.isEmpty());
-        QCOMPARE(read(path), before);
+        QCOMPARE(fileBytes(path), before);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), entries);
 
         QVERIFY(QFile::remove(filler()));
         QVERIFY2(w.write(folder, 3, &error), qPrintable(error));
-        const QByteArray after = read(path);
+        const QByteArray after = fileBytes(path);
         if (w.expected)
             QCOMPARE(after, w.expected(3));
         else

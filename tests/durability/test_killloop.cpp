@@ -51,13 +51,6 @@ QByteArray configText(const QString& serial, int generation)
            SimAgent::sampleConfiguration(150);
 }
 
-// The file's bytes; empty when it is missing.
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestKillLoop : public QObject

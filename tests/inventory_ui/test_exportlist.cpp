@@ -16,12 +16,6 @@ namespace {
 const QByteArray Header = "Serial Number,MAC Address,Hostname,Primary IP,Client Ver,Firmware Ver,TFM Ver,"
                           "Kernel Ver,Based on,Mode,Firmware Type,Resets to\r\n";
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestExportList : public QObject
@@ -80,7 +74,7 @@ private slots:
 
         // One header per department, also the empty one; CR LF everywhere; "Custom" and
         // "Defaults" where they apply; only device lines counted.
-        const QByteArray text = readFile(chosen + ".csv");
+        const QByteArray text = fileBytes(chosen + ".csv");
         QCOMPARE(text.count(Header), 2);
         QCOMPARE(text.count("\r\n"), 4);
         QCOMPARE(text.count('\n'), 4);
@@ -117,8 +111,8 @@ private slots:
         old.close();
         Ask::chooseNext(existing);
         w->on_export_device_list_triggered();
-        QVERIFY(readFile(existing).startsWith(Header));
-        QVERIFY(!readFile(existing).contains('x' + QByteArray(10, 'x')));
+        QVERIFY(fileBytes(existing).startsWith(Header));
+        QVERIFY(!fileBytes(existing).contains('x' + QByteArray(10, 'x')));
 
         // Cancelled: nothing more is said.
         Ask::clearRecords();

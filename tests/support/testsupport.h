@@ -69,6 +69,8 @@ qint64 residentKiB();
 // ---- files --------------------------------------------------------------------------
 // A whole file's bytes, "<missing>" when it cannot be read.
 QByteArray readRaw(const QString& path);
+// The file's bytes; empty when it is missing or cannot be read.
+QByteArray fileBytes(const QString& path);
 // Writes a whole file, creating its folder; fails the running test when it cannot.
 void writeRaw(const QString& path, const QByteArray& data);
 
