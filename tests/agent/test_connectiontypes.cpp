@@ -24,10 +24,7 @@ public:
         : m_had(qEnvironmentVariableIsSet("RVX_TLS"))
         , m_old(qgetenv("RVX_TLS"))
     {
-        if (value.isNull())
-            qunsetenv("RVX_TLS");
-        else
-            qputenv("RVX_TLS", value);
+        qputenv("RVX_TLS", value);
     }
     ~TlsSelection()
     {
@@ -54,8 +51,6 @@ class TestConnectionTypes : public QObject
     Q_OBJECT
 
 private slots:
-    void selection_data();
-    void selection();
     void certificateAndKey_data();
     void certificateAndKey();
     void certificateReadOnceAtListen_data();
@@ -63,26 +58,6 @@ private slots:
     void protocolVersions_data();
     void protocolVersions();
 };
-
-void TestConnectionTypes::selection_data()
-{
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<bool>("ours");
-    QTest::newRow("unset") << QByteArray() << false;
-    QTest::newRow("empty") << QByteArray("") << false;
-    QTest::newRow("qt") << QByteArray("qt") << false;
-    QTest::newRow("openssl") << QByteArray("openssl") << true;
-    QTest::newRow("case and spaces") << QByteArray(" OpenSSL ") << true;
-    QTest::newRow("unknown name") << QByteArray("schannel") << false;
-}
-
-void TestConnectionTypes::selection()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(bool, ours);
-    TlsSelection selected(value);
-    QCOMPARE(agentsocket::configured() == agentsocket::Kind::OpenSsl, ours);
-}
 
 void TestConnectionTypes::certificateAndKey_data()
 {
