@@ -1,10 +1,10 @@
 #include "agentwriter.h"
 
+#include "agentsocket.h"
 #include <QFile>
 #include <QFileInfo>
-#include <QSslSocket>
 
-AgentWriter* AgentWriter::of(QSslSocket* socket)
+AgentWriter* AgentWriter::of(AgentSocket* socket)
 {
     if (!socket)
         return nullptr;
@@ -13,20 +13,19 @@ AgentWriter* AgentWriter::of(QSslSocket* socket)
     return new AgentWriter(socket);
 }
 
-AgentWriter::AgentWriter(QSslSocket* socket)
+AgentWriter::AgentWriter(AgentSocket* socket)
     : QObject(socket)
     , m_socket(socket)
 {
     // The connection drained: the next pieces follow.
-    connect(socket, &QSslSocket::encryptedBytesWritten, this, &AgentWriter::pump);
-    connect(socket, &QSslSocket::bytesWritten, this, &AgentWriter::pump);
+    agentsocket::onDrained(socket, this, [this]() { pump(); });
 }
 
 AgentWriter::~AgentWriter() = default;
 
 qint64 AgentWriter::socketBytes() const
 {
-    return m_socket->bytesToWrite() + m_socket->encryptedBytesToWrite();
+    return agentsocket::unsentBytes(m_socket);
 }
 
 qint64 AgentWriter::queuedBytes() const
@@ -101,7 +100,7 @@ void AgentWriter::pump()
         m_peakSocketBytes = qMax(m_peakSocketBytes, socketBytes());
         if (!wrote)
             break;
-        m_socket->flush();
+        agentsocket::flush(m_socket);
         if (m_queue.empty() || socketBytes() >= SocketBudget)
             break;
     }
@@ -137,5 +136,5 @@ void AgentWriter::fail(const QString& path)
     m_queue.clear();
     emit streamFailed(path);
     // The agent is in the middle of a body it can no longer receive whole.
-    m_socket->abort();
+    agentsocket::abort(m_socket);
 }

@@ -10,6 +10,8 @@
 // it. A file whose size changes while it is streamed would break the length its header
 // announced, so the connection is closed.
 
+#include "agentsocketfwd.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -18,20 +20,19 @@
 #include <memory>
 
 class QFile;
-class QSslSocket;
 
 class AgentWriter : public QObject
 {
     Q_OBJECT
 
 public:
-    // Bytes the socket may hold unsent (its plain and encrypted buffers) before the writer
-    // waits for it to drain, and the size of the pieces a file body is read in.
+    // Bytes the socket may hold unsent (Qt's socket: its plain and encrypted buffers) before
+    // the writer waits for it to drain, and the size of the pieces a file body is read in.
     static constexpr qint64 SocketBudget = 256 * 1024;
     static constexpr qint64 PieceSize = 64 * 1024;
 
     // The socket's writer, created (as a child of the socket) on first use.
-    static AgentWriter* of(QSslSocket* socket);
+    static AgentWriter* of(AgentSocket* socket);
 
     // Queues a complete frame.
     void send(const QByteArray& frame);
@@ -53,7 +54,7 @@ signals:
     void streamFailed(const QString& path);
 
 private:
-    explicit AgentWriter(QSslSocket* socket);
+    explicit AgentWriter(AgentSocket* socket);
     ~AgentWriter() override;
 
     struct Item
@@ -72,7 +73,7 @@ private:
     bool writeFilePiece(Item& item, qint64 room);
     void fail(const QString& path);
 
-    QSslSocket* m_socket;
+    AgentSocket* m_socket;
     std::deque<Item> m_queue;
     bool m_pumping = false;
     bool m_failed = false;

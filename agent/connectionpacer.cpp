@@ -1,9 +1,11 @@
 #include "connectionpacer.h"
 
+#include "agentsocket.h"
+
 #include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
-#include <QSslSocket>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 
 namespace {
@@ -15,7 +17,7 @@ constexpr int ParkingSweepMs = 1000;
 
 // ---- PacedConnection -----------------------------------------------------------------
 
-PacedConnection::PacedConnection(QSslSocket* s)
+PacedConnection::PacedConnection(AgentSocket* s)
     : QObject(s)
     , socket(s)
 {
@@ -178,6 +180,17 @@ void ConnectionPacer::endAcceptTurn()
     m_acceptTurn->stop();
     while (m_listener->hasPendingConnections())
         m_listener->nextPendingConnection(); // the connection is set up already; this frees the list
+    m_placeholdersUsed = 0;
+}
+
+QTcpSocket* ConnectionPacer::placeholder()
+{
+    if (m_placeholdersUsed == m_placeholders.size())
+        m_placeholders.append(QPointer<QTcpSocket>());
+    QPointer<QTcpSocket>& p = m_placeholders[m_placeholdersUsed++];
+    if (!p)
+        p = new QTcpSocket(this); // again if the listener deleted it (closing with a full list)
+    return p;
 }
 
 // ---- parking ---------------------------------------------------------------------------
@@ -218,17 +231,18 @@ void ConnectionPacer::parkMarked()
 
 bool ConnectionPacer::park(PacedConnection* c)
 {
-    QSslSocket* socket = c->socket;
-    if (!m_parking || c->closing || socket->state() != QAbstractSocket::ConnectedState)
+    AgentSocket* socket = c->socket;
+    if (!m_parking || c->closing || !agentsocket::isConnected(socket))
         return false;
     // Data the server has not read yet would wait for another byte from the agent.
     if (socket->bytesAvailable() > 0)
         return false;
-    const qintptr fd = socket->socketDescriptor();
+    const qintptr fd = agentsocket::descriptor(socket);
     if (fd < 0)
         return false;
     if (!c->m_readNotifier || c->m_readNotifier->socket() != fd) {
-        // The notifier of the socket's system connection, created by Qt beneath the socket.
+        // The notifier of the socket's system connection, created beneath the socket (by Qt,
+        // or by TlsConnection).
         c->m_readNotifier.clear();
         const QList<QSocketNotifier*> notifiers = socket->findChildren<QSocketNotifier*>();
         for (QSocketNotifier* n : notifiers) {
@@ -264,7 +278,7 @@ void ConnectionPacer::unparkReady()
         c->m_parked = false;
         c->m_parkedAs = -1;
         // The event loop reads the socket in its next turn, as any other.
-        if (c->m_readNotifier && c->socket->socketDescriptor() == fd)
+        if (c->m_readNotifier && agentsocket::descriptor(c->socket) == fd)
             c->m_readNotifier->setEnabled(true);
         wasRead(c);
     }

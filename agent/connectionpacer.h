@@ -17,6 +17,7 @@
 //   on again, for a bounded number of connections per turn. Where the system has no such
 //   queue nothing is parked.
 
+#include "agentsocketfwd.h"
 #include "readiness.h"
 
 #include <QElapsedTimer>
@@ -32,8 +33,8 @@
 #include <memory>
 
 class QSocketNotifier;
-class QSslSocket;
 class QTcpServer;
+class QTcpSocket;
 class QTimer;
 
 // One accepted connection as the pacer sees it. A child of its socket, so it goes when the
@@ -41,10 +42,10 @@ class QTimer;
 class PacedConnection : public QObject
 {
 public:
-    explicit PacedConnection(QSslSocket* socket);
+    explicit PacedConnection(AgentSocket* socket);
     ~PacedConnection() override;
 
-    QSslSocket* const socket;
+    AgentSocket* const socket;
     bool authenticated = false; // passed the greeting (pending or identified)
     bool identified = false;
     bool closing = false; // closed by the server; further data is ignored
@@ -93,6 +94,10 @@ public:
     void wasRead(PacedConnection* c);
     // The server closed it or it went away.
     void closed(PacedConnection* c);
+    // What stands for a connection that is no QTcpSocket (a TlsConnection) in the listener's
+    // list of this turn's connections: that list is what ends a turn's accepting. One per
+    // connection of the turn, owned by the pacer.
+    QTcpSocket* placeholder();
     // Stops every timer and frees the listener's list of this turn's connections.
     void stop();
 
@@ -126,6 +131,8 @@ private:
     int m_handshakeTimeoutMs = 30000;
 
     QTimer* m_acceptTurn = nullptr;
+    QVector<QPointer<QTcpSocket>> m_placeholders;
+    int m_placeholdersUsed = 0;
     QTimer* m_resumeTimer = nullptr;
 
     std::unique_ptr<rvx::platform::ReadinessQueue> m_parking;

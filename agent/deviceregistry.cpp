@@ -29,7 +29,7 @@ QString DeviceRegistry::serialKey(const QString& serial)
     return key;
 }
 
-ThinclientInfo* DeviceRegistry::addPending(QSslSocket* socket)
+ThinclientInfo* DeviceRegistry::addPending(AgentSocket* socket)
 {
     if (ThinclientInfo* old = m_pending.take(socket)) {
         old->socket = nullptr;
@@ -41,7 +41,7 @@ ThinclientInfo* DeviceRegistry::addPending(QSslSocket* socket)
     return record;
 }
 
-DeviceRegistry::Identified DeviceRegistry::identify(QSslSocket* socket)
+DeviceRegistry::Identified DeviceRegistry::identify(AgentSocket* socket)
 {
     Identified result;
     ThinclientInfo* fresh = m_pending.take(socket);
@@ -85,7 +85,7 @@ bool DeviceRegistry::addOffline(ThinclientInfo* record)
     return true;
 }
 
-ThinclientInfo* DeviceRegistry::disconnect(QSslSocket* socket, bool* wasIdentified)
+ThinclientInfo* DeviceRegistry::disconnect(AgentSocket* socket, bool* wasIdentified)
 {
     if (wasIdentified)
         *wasIdentified = false;
@@ -104,7 +104,7 @@ ThinclientInfo* DeviceRegistry::disconnect(QSslSocket* socket, bool* wasIdentifi
     return record;
 }
 
-ThinclientInfo* DeviceRegistry::findBySerial(const QString& serial, QSslSocket** key) const
+ThinclientInfo* DeviceRegistry::findBySerial(const QString& serial, AgentSocket** key) const
 {
     ThinclientInfo* record = m_bySerial.value(serialKey(serial));
     if (key)
@@ -138,7 +138,7 @@ void DeviceRegistry::remove(ThinclientInfo* record)
 
 bool DeviceRegistry::consistent() const
 {
-    QSet<QSslSocket*> keys;
+    QSet<AgentSocket*> keys;
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         if (!it.value() || it.value()->socket != it.key() || keys.contains(it.key()))
             return false;

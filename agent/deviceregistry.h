@@ -12,11 +12,12 @@
 //
 // No sockets are read or written here: connections are only keys.
 
+#include "agentsocketfwd.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
 
-class QSslSocket;
 class ThinclientInfo;
 
 class DeviceRegistry
@@ -30,22 +31,22 @@ public:
     // ---- pending -----------------------------------------------------------------------
     // A connection passed the greeting: a blank record is created for it (replacing an
     // earlier pending record of the socket) and returned.
-    ThinclientInfo* addPending(QSslSocket* socket);
-    ThinclientInfo* pending(QSslSocket* socket) const { return m_pending.value(socket); }
+    ThinclientInfo* addPending(AgentSocket* socket);
+    ThinclientInfo* pending(AgentSocket* socket) const { return m_pending.value(socket); }
 
     // ---- identification ------------------------------------------------------------------
     struct Identified
     {
         ThinclientInfo* record = nullptr;
-        bool isNew = false;                // not known before: place it in a department
-        QSslSocket* staleSocket = nullptr; // an earlier connection of the device that never closed
+        bool isNew = false;                 // not known before: place it in a department
+        AgentSocket* staleSocket = nullptr; // an earlier connection of the device that never closed
     };
     // Moves the socket's pending record into the device table. When a device with the same
     // serial number is known, the pending record's block is copied into the known record
     // (which keeps its row, queued frames and policy flag), the pending record is deleted and
     // the known record now goes by the socket. The stale socket (if any) is no longer a key:
     // the caller closes it. Null when the socket has no pending record.
-    Identified identify(QSslSocket* socket);
+    Identified identify(AgentSocket* socket);
 
     // ---- offline -------------------------------------------------------------------------
     // A stored device loaded at start-up, offline. False (and the record deleted) when a
@@ -53,13 +54,13 @@ public:
     bool addOffline(ThinclientInfo* record);
     // A connection closed. A pending record is deleted (null is returned); an identified one
     // goes offline and is returned; an unknown socket gives null.
-    ThinclientInfo* disconnect(QSslSocket* socket, bool* wasIdentified = nullptr);
+    ThinclientInfo* disconnect(AgentSocket* socket, bool* wasIdentified = nullptr);
 
     // ---- look-up and removal --------------------------------------------------------------
-    ThinclientInfo* online(QSslSocket* socket) const { return m_online.value(socket); }
+    ThinclientInfo* online(AgentSocket* socket) const { return m_online.value(socket); }
     // The identified record with this serial number (ASCII case ignored), and the socket it
     // goes by (null offline).
-    ThinclientInfo* findBySerial(const QString& serial, QSslSocket** key = nullptr) const;
+    ThinclientInfo* findBySerial(const QString& serial, AgentSocket** key = nullptr) const;
     bool contains(const ThinclientInfo* record) const;
     // Takes a record out of every table without deleting it (the caller deletes it). Its
     // socket, if any, is no longer a key.
@@ -77,7 +78,7 @@ public:
     bool consistent() const;
 
 private:
-    QHash<QSslSocket*, ThinclientInfo*> m_pending;
-    QHash<QSslSocket*, ThinclientInfo*> m_online;
+    QHash<AgentSocket*, ThinclientInfo*> m_pending;
+    QHash<AgentSocket*, ThinclientInfo*> m_online;
     QHash<QString, ThinclientInfo*> m_bySerial; // every identified record
 };

@@ -13,8 +13,6 @@
 #include "thinclientinfo.h"
 #include "wire.h"
 
-#include <QSslSocket>
-
 #include <array>
 
 using msg::Type;
@@ -150,7 +148,7 @@ void SSLServer::Private::dispatch(AgentConnection* c, ThinclientInfo* record, bo
     m.payload = frame.mid(2 + msg::lengthFieldSize(m.type));
     m.textCategory = m.type;
 
-    QPointer<QSslSocket> socket(c->socket);
+    QPointer<AgentSocket> socket(c->socket);
     // Before its identification a connection may send nothing else: its message runs no
     // handler and the connection closes in the common steps.
     const Handler handler = handlers()[m.type];
@@ -168,7 +166,7 @@ void SSLServer::Private::dispatch(AgentConnection* c, ThinclientInfo* record, bo
 
 void SSLServer::Private::finishMessage(Message& m)
 {
-    QPointer<QSslSocket> socket(m.c->socket);
+    QPointer<AgentSocket> socket(m.c->socket);
     ThinclientInfo* record = m.record;
     const Type type = static_cast<Type>(m.type);
     if (type != Type::Configuration && type != Type::Status && type != Type::Disconnect)
@@ -214,14 +212,14 @@ ThinclientInfo* SSLServer::Private::identify(AgentConnection* c)
     if (!record)
         return nullptr;
     c->identified = true;
-    if (QSslSocket* stale = result.staleSocket) {
+    if (AgentSocket* stale = result.staleSocket) {
         // The device left an earlier connection behind that was never closed; it is
         // dropped as a connection without a record.
         if (AgentConnection* old = connections.value(stale)) {
             old->closing = true;
             pacer->closed(old);
         }
-        stale->abort();
+        agentsocket::abort(stale);
         stale->deleteLater();
     }
     closeTransfer(record);

@@ -1,12 +1,12 @@
 #include "sending.h"
 
+#include "agentsocket.h"
 #include "agentwriter.h"
 #include "configlib.h"
 #include "thinclientinfo.h"
 #include "wire.h"
 
 #include <QFile>
-#include <QSslSocket>
 
 using msg::Type;
 
@@ -33,7 +33,7 @@ bool writeFrameWithFile(ThinclientInfo* record, const QByteArray& head, const QS
     probe.close();
     writer->send(head);
     if (!writer->sendFile(path, offset, length, std::move(keepAlive))) {
-        record->socket->abort(); // the head promised a body
+        agentsocket::abort(record->socket); // the head promised a body
         return false;
     }
     return true;

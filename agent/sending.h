@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class QSslSocket;
 class ThinclientInfo;
 
 // Queues a complete frame on the device's connection. False when the device is offline.

@@ -47,7 +47,7 @@ QSslKey readKey(const QString& path)
 
 // ---- AgentConnection -----------------------------------------------------------------
 
-AgentConnection::AgentConnection(SSLServer::Private* owner, QSslSocket* s)
+AgentConnection::AgentConnection(SSLServer::Private* owner, AgentSocket* s)
     : PacedConnection(s)
     , d(owner)
 {
@@ -91,11 +91,11 @@ SSLServer::~SSLServer()
         disconnect(it.key(), nullptr, it.value(), nullptr);
         it.value()->d = nullptr;
     }
-    const QList<QSslSocket*> sockets = d->connections.keys();
+    const QList<AgentSocket*> sockets = d->connections.keys();
     d->connections.clear();
     delete d->pacer;
     d->pacer = nullptr;
-    for (QSslSocket* socket : sockets) {
+    for (AgentSocket* socket : sockets) {
         // A record's socket is deleted with the record by the registry.
         if (!d->registry.pending(socket) && !d->registry.online(socket))
             delete socket;
@@ -145,22 +145,32 @@ bool SSLServer::listenForAgents(quint16 port, const QString& certificatePath, co
 {
     d->certificatePath = certificatePath;
     d->keyPath = keyPath;
+    d->kind = agentsocket::configured();
 
-    // The certificate and key are read once; when either is missing or unreadable every TLS
-    // handshake fails and the connections close before they authenticate.
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setProtocol(QSsl::TlsV1_2OrLater);
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificatePath, QSsl::Pem);
-    if (!chain.isEmpty()) {
-        tls.setLocalCertificate(chain.first());
-        if (chain.size() > 1)
-            tls.setLocalCertificateChain(chain);
+    if (d->kind == agentsocket::Kind::OpenSsl) {
+        // One context for every connection of the run. A certificate or key that cannot be
+        // used is refused here: listening fails as when the port is taken.
+        QString error;
+        d->context = TlsContext::load(certificatePath, keyPath, &error);
+        if (!d->context)
+            qWarning().noquote() << QStringLiteral("SSLServer::listenForAgents: %1").arg(error);
+    } else {
+        // The certificate and key are read once; when either is missing or unreadable every
+        // TLS handshake fails and the connections close before they authenticate.
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setProtocol(QSsl::TlsV1_2OrLater);
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        const QList<QSslCertificate> chain = QSslCertificate::fromPath(certificatePath, QSsl::Pem);
+        if (!chain.isEmpty()) {
+            tls.setLocalCertificate(chain.first());
+            if (chain.size() > 1)
+                tls.setLocalCertificateChain(chain);
+        }
+        const QSslKey key = readKey(keyPath);
+        if (!key.isNull())
+            tls.setPrivateKey(key);
+        d->tls = tls;
     }
-    const QSslKey key = readKey(keyPath);
-    if (!key.isNull())
-        tls.setPrivateKey(key);
-    d->tls = tls;
 
     const QList<QByteArray> blocks = m_db->loadAllStates();
     for (const QByteArray& block : blocks) {
@@ -177,6 +187,8 @@ bool SSLServer::listenForAgents(quint16 port, const QString& certificatePath, co
     }
 
     d->zombieTimer->start(ZombieIntervalMs);
+    if (d->kind == agentsocket::Kind::OpenSsl && !d->context)
+        return false;
     if (!listen(QHostAddress::Any, port))
         return false;
     rvx::platform::setListenBacklog(socketDescriptor(), ListenBacklog);
@@ -185,7 +197,7 @@ bool SSLServer::listenForAgents(quint16 port, const QString& certificatePath, co
 
 // ---- registry ------------------------------------------------------------------------
 
-ThinclientInfo* SSLServer::findBySerial(const QString& serial, QSslSocket** key) const
+ThinclientInfo* SSLServer::findBySerial(const QString& serial, AgentSocket** key) const
 {
     return d->registry.findBySerial(serial, key);
 }
@@ -310,31 +322,49 @@ void SSLServer::Private::closeZombies()
 
 void SSLServer::incomingConnection(qintptr socketDescriptor)
 {
-    auto* socket = new QSslSocket(this);
-    if (!socket->setSocketDescriptor(socketDescriptor, QAbstractSocket::ConnectedState,
+    QSslSocket* qt = nullptr;
+    AgentSocket* socket = nullptr;
+    if (d->kind == agentsocket::Kind::OpenSsl) {
+        // Its handshake starts at once.
+        auto* ours = new TlsConnection(socketDescriptor, d->context, this);
+        if (!agentsocket::isConnected(ours)) {
+            qWarning().noquote() << QStringLiteral("SSLServer::incomingConnection: connection %1: %2")
+                                        .arg(socketDescriptor)
+                                        .arg(ours->errorString());
+            delete ours;
+            return;
+        }
+        socket = ours;
+    } else {
+        qt = new QSslSocket(this);
+        if (!qt->setSocketDescriptor(socketDescriptor, QAbstractSocket::ConnectedState,
                                      QIODevice::ReadWrite)) {
-        delete socket;
-        qWarning().noquote() << QStringLiteral(
-                                    "SSLServer::incomingConnection: Couldn't setSocketDescriptor(%1) "
-                                    "for this connection")
-                                    .arg(socketDescriptor);
-        return;
+            delete qt;
+            qWarning().noquote() << QStringLiteral(
+                                        "SSLServer::incomingConnection: Couldn't setSocketDescriptor(%1) "
+                                        "for this connection")
+                                        .arg(socketDescriptor);
+            return;
+        }
+        socket = qt;
     }
     auto* c = new AgentConnection(d, socket);
-    socket->setReadBufferSize(ReadBufferSize);
+    agentsocket::setReadBufferSize(socket, ReadBufferSize);
     AgentWriter::of(socket); // every byte to the agent goes through it
     // The handlers are told their socket directly. Found through sender(), every message
     // would walk the server's list of all its senders: four per connection.
-    connect(socket, &QSslSocket::readyRead, c, [this, socket]() { d->processSocket(socket); });
-    connect(socket, &QSslSocket::peerVerifyError, c, [this](const QSslError& e) { onPeerVerifyError(e); });
-    connect(socket, &QSslSocket::disconnected, c, [this, socket]() { d->handleDisconnect(socket); });
-    connect(socket, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), c,
-            [this](const QList<QSslError>& errors) { onSslErrors(errors); });
-    socket->setSslConfiguration(d->tls);
-    socket->startServerEncryption();
+    connect(socket, &QIODevice::readyRead, c, [this, socket]() { d->processSocket(socket); });
+    agentsocket::onDisconnected(socket, c, [this, socket]() { d->handleDisconnect(socket); });
+    if (qt) {
+        connect(qt, &QSslSocket::peerVerifyError, c, [this](const QSslError& e) { onPeerVerifyError(e); });
+        connect(qt, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), c,
+                [this](const QList<QSslError>& errors) { onSslErrors(errors); });
+        qt->setSslConfiguration(d->tls);
+        qt->startServerEncryption();
+    }
     d->pacer->accepted(c);
     // The listener counts this turn's connections in its own list (the pacer empties it).
-    addPendingConnection(socket);
+    addPendingConnection(qt ? qt : d->pacer->placeholder());
 }
 
 void SSLServer::onSslErrors(const QList<QSslError>&) {}
@@ -343,13 +373,13 @@ void SSLServer::onPeerVerifyError(const QSslError&) {}
 
 void SSLServer::onDisconnected()
 {
-    if (auto* socket = qobject_cast<QSslSocket*>(sender()))
+    if (auto* socket = qobject_cast<AgentSocket*>(sender()))
         d->handleDisconnect(socket);
 }
 
 void SSLServer::onReadyToRead()
 {
-    if (auto* socket = qobject_cast<QSslSocket*>(sender()))
+    if (auto* socket = qobject_cast<AgentSocket*>(sender()))
         d->processSocket(socket);
 }
 
@@ -366,13 +396,13 @@ void SSLServer::Private::closeConnection(AgentConnection* c)
 void SSLServer::Private::dropConnection(PacedConnection* paced)
 {
     // Over the cap of unauthenticated connections, or past its deadline.
-    QSslSocket* socket = paced->socket;
+    AgentSocket* socket = paced->socket;
     paced->closing = true;
-    socket->abort();
+    agentsocket::abort(socket);
     handleDisconnect(socket);
 }
 
-void SSLServer::Private::handleDisconnect(QSslSocket* socket)
+void SSLServer::Private::handleDisconnect(AgentSocket* socket)
 {
     if (AgentConnection* c = connections.value(socket)) {
         c->closing = true;
@@ -398,7 +428,7 @@ void SSLServer::Private::touch(ThinclientInfo* record)
 
 bool SSLServer::Private::runHandshake(AgentConnection* c)
 {
-    QSslSocket* socket = c->socket;
+    AgentSocket* socket = c->socket;
     const QByteArray received = socket->read(handshake::GreetingSize);
     if (received.size() != handshake::GreetingSize) {
         closeConnection(c);
@@ -422,9 +452,9 @@ bool SSLServer::Private::runHandshake(AgentConnection* c)
     return true;
 }
 
-void SSLServer::Private::processSocket(QSslSocket* socket)
+void SSLServer::Private::processSocket(AgentSocket* socket)
 {
-    QPointer<QSslSocket> guard(socket);
+    QPointer<AgentSocket> guard(socket);
     AgentConnection* c = connections.value(socket);
     if (!c)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agentsocketfwd.h"
+
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -12,7 +14,6 @@
 #include <functional>
 
 class QSettings;
-class QSslSocket;
 class QTimer;
 class ThinclientInfo;
 class rvxDB;
@@ -37,7 +38,7 @@ public:
 
     // The identified record with this serial number (ignoring ASCII case) and the socket it
     // is stored under (null for an offline device); null when unknown.
-    ThinclientInfo* findBySerial(const QString& serial, QSslSocket** key = nullptr) const;
+    ThinclientInfo* findBySerial(const QString& serial, AgentSocket** key = nullptr) const;
     // Forgets a device: its table entries, stored configuration, block and last-seen time.
     void removeDevice(ThinclientInfo* record);
 

@@ -2,6 +2,7 @@
 
 // Internal state of SSLServer, shared by its implementation files.
 
+#include "agentsocket.h"
 #include "connectionpacer.h"
 #include "deviceregistry.h"
 #include "filetransfer.h"
@@ -16,8 +17,8 @@
 
 #include <array>
 #include <deque>
+#include <memory>
 
-class QSslSocket;
 class QTimer;
 class ThinclientInfo;
 
@@ -25,7 +26,7 @@ class ThinclientInfo;
 class AgentConnection : public PacedConnection
 {
 public:
-    AgentConnection(SSLServer::Private* d, QSslSocket* socket);
+    AgentConnection(SSLServer::Private* d, AgentSocket* socket);
     ~AgentConnection() override;
 
     SSLServer::Private* d;
@@ -42,7 +43,7 @@ struct SSLServer::Private
     SSLServer* q;
 
     // Connections by socket (every accepted socket until it is deleted).
-    QHash<QSslSocket*, AgentConnection*> connections;
+    QHash<AgentSocket*, AgentConnection*> connections;
     // Pending and identified device records.
     DeviceRegistry registry;
     // Accept turns, the cap on unauthenticated connections, deadlines, parking.
@@ -50,7 +51,10 @@ struct SSLServer::Private
 
     QString certificatePath;
     QString keyPath;
+    // The connection type of this run (read when listening starts), and its TLS set-up.
+    agentsocket::Kind kind = agentsocket::Kind::Qt;
     QSslConfiguration tls;
+    std::shared_ptr<TlsContext> context;
 
     QTimer* zombieTimer = nullptr;
     // Silent connections the last check found, closed a bounded number per turn.
@@ -68,11 +72,11 @@ struct SSLServer::Private
     QSet<QString> refusedSerials;
 
     // ---- connections (sslserver.cpp)
-    void processSocket(QSslSocket* socket);
+    void processSocket(AgentSocket* socket);
     bool runHandshake(AgentConnection* c);
     void closeConnection(AgentConnection* c);
     void dropConnection(PacedConnection* c);
-    void handleDisconnect(QSslSocket* socket);
+    void handleDisconnect(AgentSocket* socket);
     void touch(ThinclientInfo* record);
     bool silent(ThinclientInfo* record, qint64 now) const;
     void closeZombies();

@@ -4,7 +4,7 @@
 #include "wire.h"
 
 #include <QFile>
-#include <QSslSocket>
+#include <QIODevice>
 #include <QtEndian>
 
 #include <cstring>

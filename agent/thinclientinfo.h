@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agentsocketfwd.h"
 #include "deviceblock.h"
 
 #include <QByteArray>
@@ -11,7 +12,6 @@
 #include <functional>
 
 class QFile;
-class QSslSocket;
 class QStandardItem;
 
 // The device record: one per device the server has ever seen. Its core is the 512-byte
@@ -80,7 +80,7 @@ public:
     // First cell of the device's row in the device list; null until it is shown.
     QStandardItem* item = nullptr;
     // The agent connection (owned by the server as its Qt parent); null while offline.
-    QSslSocket* socket = nullptr;
+    AgentSocket* socket = nullptr;
     // File open for an agent-driven transfer (owned); null when none.
     QFile* transferFile = nullptr;
     // Complete frames written at the device's next identification (owned); null when none.

@@ -1,6 +1,7 @@
 #include "configdialogs.h"
 
 #include "agentlists.h"
+#include "agentsocket.h"
 #include "appmode.h"
 #include "ask.h"
 #include "audit.h"
@@ -27,8 +28,6 @@
 #include "sslserver.h"
 #include "thinclientinfo.h"
 #include "windowcontext.h"
-
-#include <QSslSocket>
 
 using msg::Type;
 using rvx::Ask;
@@ -200,7 +199,7 @@ void ConfigDialogs::displays(const QByteArray& protocol)
     }
     displays::Device facts{serial, device->clientVersion(), device->firmwareType(),
                            protocol.isEmpty() ? config_store_get("connection_type") : protocol,
-                           device->socket ? device->socket->localAddress().toString() : QString()};
+                           device->socket ? agentsocket::localAddress(device->socket).toString() : QString()};
     DlgConfigureDisplays dialog(m_context.window, facts);
     m_displays = &dialog;
     QObject::connect(&dialog, &DlgConfigureDisplays::resolutionListRequested, &dialog,

@@ -1,5 +1,6 @@
 #include "profilecommands.h"
 
+#include "agentsocket.h"
 #include "ask.h"
 #include "audit.h"
 #include "configlib.h"
@@ -19,8 +20,6 @@
 #include "thinclientinfo.h"
 #include "windowcontext.h"
 #include "zyldroplabel.h"
-
-#include <QSslSocket>
 
 using rvx::Ask;
 using namespace profiles;
@@ -207,7 +206,7 @@ void ProfileCommands::link(DeptInfo* department)
     const QList<ThinclientInfo*> members = department->devices;
     for (ThinclientInfo* device : members) {
         if (device->socket)
-            device->socket->disconnectFromHost();
+            agentsocket::disconnectFromHost(device->socket);
     }
 }
 

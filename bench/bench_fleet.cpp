@@ -16,6 +16,7 @@
 //   type, against the bare handshakes, --repeat times in turn, and their memory and CPU over
 //   --steady seconds of keep-alives.
 
+#include "agentsocket.h"
 #include "certificates.h"
 #include "departments.h"
 #include "platform.h"
@@ -748,6 +749,8 @@ int main(int argc, char** argv)
                          "snapshot; key RSA-2048, TLS 1.3")
               .arg(setup.processes)
               .arg(setup.window));
+    print(QStringLiteral("Agent server (benchserver) connection type, from RVX_TLS: %1")
+              .arg(QString::fromLatin1(agentsocket::name(agentsocket::configured()))));
     print(QString());
 
     // ---- the transport alone: bare handshakes, Qt's socket, ours, in turn ----

@@ -7,10 +7,12 @@
 // starts with; the settings (discovery off, no update checks) are written into a private
 // home folder, never the user's. Like the tests, it refuses to run outside the private network
 // namespace of scripts/in-netns. --t0 is the CLOCK_MONOTONIC time (ns) at which the caller
-// started the process; start-up times are measured from it.
+// started the process; start-up times are measured from it. The agent server's connection
+// type is the one RVX_TLS selects, as in the program ("openssl": ours; else Qt's socket).
 //
 // Lines on standard output:
-//   ready ms=.. rows=.. listening=1   the listener is up and every stored device has its row
+//   ready ms=.. rows=.. listening=1 tls=..
+//                                     the listener is up and every stored device has its row
 //                                     (measured when the start-up reaches its final pause)
 //   loop ms=..                        the event loop runs (after the pause, window shown)
 //   stats ...                         answer to "stats" (see printStats)
@@ -23,6 +25,7 @@
 #include "guisupport.h"
 #include "processfigures.h"
 
+#include "agentsocket.h"
 #include "ask.h"
 #include "departmentview.h"
 #include "mainwindow.h"
@@ -332,7 +335,8 @@ int main(int argc, char** argv)
     int rows = 0;
     for (DeptInfo* dept : window.departments().items())
         rows += dept->devices.size();
-    std::printf("ready ms=%.1f rows=%d listening=1\n", double(readyNs - t0) / 1e6, rows);
+    std::printf("ready ms=%.1f rows=%d listening=1 tls=%s\n", double(readyNs - t0) / 1e6, rows,
+                agentsocket::name(agentsocket::configured()));
     std::fflush(stdout);
 
     window.show();

@@ -10,7 +10,7 @@
 #include "thinclientinfo.h"
 #include "zyltreeview.h"
 
-#include <QSslSocket>
+#include <QIODevice>
 #include <QStandardItem>
 
 DeviceLists::DeviceLists(DepartmentList& departments, DepartmentPanel* panel, DeviceSelection* selection,

@@ -26,7 +26,8 @@ public:
     ~ServerFixture() { stop(); }
 
     // Creates the server, records its signals and listens on a free loopback port.
-    bool start(int handshakeTimeoutMs = 30000, const QString& certificate = rvx::test::testCertificatePath())
+    bool start(int handshakeTimeoutMs = 30000, const QString& certificate = rvx::test::testCertificatePath(),
+               const QString& key = rvx::test::testKeyPath())
     {
         server = new SSLServer(nullptr, settings.get());
         server->setHandshakeTimeout(handshakeTimeoutMs);
@@ -49,7 +50,7 @@ public:
                                            .arg(code)
                                            .arg(QString::fromLatin1(text));
                          });
-        if (!server->listenForAgents(0, certificate, rvx::test::testKeyPath()))
+        if (!server->listenForAgents(0, certificate, key))
             return false;
         port = server->serverPort();
         return port != 0;

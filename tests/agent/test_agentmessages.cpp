@@ -283,7 +283,7 @@ void TestAgentMessages::reconnectKeepsRecordAndRow()
     // The serial number comes back in another case and with a newer agent.
     auto again = f.identified("row-1", "8.4.1");
     QVERIFY(again);
-    QSslSocket* key = nullptr;
+    AgentSocket* key = nullptr;
     QCOMPARE(f.server->findBySerial("ROW-1", &key), record);
     QVERIFY(key && record->socket == key);
     QCOMPARE(record->item, row);
@@ -380,7 +380,7 @@ void TestAgentMessages::reconnectWhileOldConnectionLingers()
     auto first = f.identified("TWICE-1");
     QVERIFY(first);
     ThinclientInfo* r = f.server->findBySerial("TWICE-1");
-    QSslSocket* oldSocket = r->socket;
+    AgentSocket* oldSocket = r->socket;
     // The device comes back before its first connection was seen to go.
     auto second = f.identified("TWICE-1");
     QVERIFY(second);

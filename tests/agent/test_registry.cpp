@@ -86,7 +86,7 @@ void TestRegistry::pendingThenIdentified()
     QVERIFY(!id.staleSocket);
     QCOMPARE(r.pendingCount(), 0);
     QCOMPARE(r.online(s), again);
-    QSslSocket* key = nullptr;
+    AgentSocket* key = nullptr;
     QCOMPARE(r.findBySerial("sER-1", &key), again); // ASCII case ignored
     QCOMPARE(key, s);
     QVERIFY(r.consistent());
