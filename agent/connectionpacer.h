@@ -24,13 +24,13 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QVector>
 
 #include <deque>
 #include <functional>
 #include <list>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 class QTcpServer;
@@ -61,6 +61,8 @@ private:
     // list to be parked.
     QPointer<QSocketNotifier> m_readNotifier;
     bool m_parked = false;
+    // Its place in the pacer's list of all connections (which the sweep walks in slices).
+    std::size_t m_index = 0;
     qintptr m_parkedAs = -1;
     bool m_toPark = false;
 };
@@ -115,7 +117,8 @@ private:
 
     QTcpServer* m_listener;
     Drop m_drop;
-    QSet<PacedConnection*> m_all;
+    std::vector<PacedConnection*> m_all;
+    std::size_t m_sweepAt = 0; // where the next sweep of the parking starts
 
     std::list<PacedConnection*> m_unauthenticated; // oldest first
     int m_maxUnauthenticated = 1024;

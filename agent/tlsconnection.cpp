@@ -209,9 +209,13 @@ qint64 TlsConnection::readData(char* data, qint64 maxSize)
         m_in = QByteArray(); // an idle connection holds no buffer
         m_inPos = 0;
     }
-    if (m_read && !m_read->isEnabled() && m_state == QAbstractSocket::ConnectedState &&
-        (m_readLimit <= 0 || bytesAvailable() < m_readLimit))
+    // Only a pause of its own is ended here: a notifier switched off by whoever drives the
+    // connection (the server parks idle ones) stays off.
+    if (m_readPaused && m_state == QAbstractSocket::ConnectedState &&
+        (m_readLimit <= 0 || bytesAvailable() < m_readLimit)) {
+        m_readPaused = false;
         m_read->setEnabled(true);
+    }
     if (n == 0 && m_state != QAbstractSocket::ConnectedState)
         return -1;
     return n;
@@ -308,8 +312,10 @@ void TlsConnection::fill()
         ended = true; // close_notify, end of stream or an error
         break;
     }
-    if (!ended && m_readLimit > 0 && bytesAvailable() >= m_readLimit)
+    if (!ended && m_readLimit > 0 && bytesAvailable() >= m_readLimit) {
+        m_readPaused = true;
         m_read->setEnabled(false);
+    }
     QPointer<TlsConnection> guard(this);
     if (got)
         emit readyRead();

@@ -111,6 +111,7 @@ private:
     bool m_encrypted = false;
     bool m_closeWhenFlushed = false;
     bool m_bytesWrittenPosted = false;
+    bool m_readPaused = false; // reading stopped at the read buffer's limit
     QByteArray m_in;
     int m_inPos = 0;
     QByteArray m_out;

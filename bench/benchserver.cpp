@@ -193,6 +193,10 @@ private:
 
     void printStats()
     {
+        // Taken before anything else: counting 10,000 open descriptors costs a tenth of a
+        // second, which is the stats command's own and no part of the period measured.
+        const double cpu = cpuSeconds();
+        const qint64 wall = m_clock.elapsed();
         SSLServer* server = m_window->server();
         int online = 0;
         const QList<ThinclientInfo*> devices = server ? server->devices() : QList<ThinclientInfo*>();
@@ -213,7 +217,7 @@ private:
             "stats wall_ms=%lld cpu_s=%.3f cpu_total_s=%.3f lateness_max_ms=%lld late_ticks=%d ticks=%d "
             "rss_kb=%ld hwm_kb=%ld fds=%d records=%d online=%d pending=%d connections=%d rows=%d "
             "messages=%d dept_writes=%d st_writes=%d txt_writes=%d wakeups=%lld heap_kb=%lld status=\"%s\"\n",
-            static_cast<long long>(m_clock.elapsed() - m_markWall), cpuSeconds() - m_markCpu, cpuSeconds(),
+            static_cast<long long>(wall - m_markWall), cpu - m_markCpu, cpu,
             static_cast<long long>(m_worstLateness), m_lateTicks, m_ticks, statusKb("VmRSS"),
             statusKb("VmHWM"), openFiles(), devices.size(), online, server ? server->pendingCount() : 0,
             server ? server->connectionCount() : 0, rows, messages, writes().departments, writes().states,

@@ -47,6 +47,7 @@ private slots:
     void manyAgentsProgram();
     void oldestUnauthenticatedGoBeyondTheCap();
     void acceptingResumesWhenDescriptorsReturn();
+    void idleConnectionsAreParked_data() { rvx::test::addConnectionTypeRows(); }
     void idleConnectionsAreParked();
     void silentFleetClosesOverSeveralTurns();
 };
@@ -476,6 +477,8 @@ void TestAgentListener::idleConnectionsAreParked()
 #ifndef Q_OS_LINUX
     QSKIP("the readiness queue is the Linux one");
 #else
+    QFETCH(QByteArray, kind);
+    rvx::test::TlsSelection selected(kind);
     ServerFixture f;
     QVERIFY(f.start());
     auto a = f.identified("PARK-1");
@@ -486,6 +489,9 @@ void TestAgentListener::idleConnectionsAreParked()
     rvx::test::FakeClock clock(1900000000);
     a->sendKeepAlive();
     QVERIFY(waitFor([&] { return f.db()->lastSeen("PARK-1") == 1900000000; }));
+    // Read in the turn the queue reported it, and parked again in that same turn: a
+    // keep-alive wakes the event loop once.
+    QCOMPARE(f.server->parkedCount(), 2);
     QVERIFY(a->echo());
     a->sendConfiguration("brd_hostname=parked\n", 55, true);
     QVERIFY(a->echo());

@@ -16,29 +16,6 @@ using rvx::test::waitFor;
 
 namespace {
 
-// RVX_TLS for the life of a test case, restored after it.
-class TlsSelection
-{
-public:
-    explicit TlsSelection(const QByteArray& value)
-        : m_had(qEnvironmentVariableIsSet("RVX_TLS"))
-        , m_old(qgetenv("RVX_TLS"))
-    {
-        qputenv("RVX_TLS", value);
-    }
-    ~TlsSelection()
-    {
-        if (m_had)
-            qputenv("RVX_TLS", m_old);
-        else
-            qunsetenv("RVX_TLS");
-    }
-
-private:
-    bool m_had;
-    QByteArray m_old;
-};
-
 void addKindColumn()
 {
     QTest::addColumn<QByteArray>("kind");
@@ -86,7 +63,7 @@ void TestConnectionTypes::certificateAndKey()
     QFETCH(QString, key);
     QFETCH(bool, listens);
     QFETCH(bool, handshakes);
-    TlsSelection selected(kind);
+    rvx::test::TlsSelection selected(kind);
     ServerFixture f;
     if (key == QLatin1String("other.key"))
         QVERIFY(generateSelfSignedCertificate(f.ws.path(QStringLiteral("other.crt")), f.ws.path(key),
@@ -109,9 +86,7 @@ void TestConnectionTypes::certificateAndKey()
 
 void TestConnectionTypes::certificateReadOnceAtListen_data()
 {
-    addKindColumn();
-    QTest::newRow("qt") << QByteArray("qt");
-    QTest::newRow("openssl") << QByteArray("openssl");
+    rvx::test::addConnectionTypeRows();
 }
 
 void TestConnectionTypes::certificateReadOnceAtListen()
@@ -119,7 +94,7 @@ void TestConnectionTypes::certificateReadOnceAtListen()
     // The files are read when listening starts and not per connection: once they are gone,
     // agents still connect and identify. The connections are of the selected type.
     QFETCH(QByteArray, kind);
-    TlsSelection selected(kind);
+    rvx::test::TlsSelection selected(kind);
     ServerFixture f;
     const QString certificate = f.ws.path(QStringLiteral("rvx.crt"));
     const QString key = f.ws.path(QStringLiteral("rvx.key"));
@@ -161,7 +136,7 @@ void TestConnectionTypes::protocolVersions()
     QFETCH(QByteArray, kind);
     QFETCH(int, version);
     QFETCH(bool, accepted);
-    TlsSelection selected(kind);
+    rvx::test::TlsSelection selected(kind);
     ServerFixture f;
     QVERIFY(f.start());
     {

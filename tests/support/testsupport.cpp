@@ -215,6 +215,28 @@ FakeClock::~FakeClock()
     platform::setClock({});
 }
 
+TlsSelection::TlsSelection(const QByteArray& value)
+    : m_had(qEnvironmentVariableIsSet("RVX_TLS"))
+    , m_old(qgetenv("RVX_TLS"))
+{
+    qputenv("RVX_TLS", value);
+}
+
+TlsSelection::~TlsSelection()
+{
+    if (m_had)
+        qputenv("RVX_TLS", m_old);
+    else
+        qunsetenv("RVX_TLS");
+}
+
+void addConnectionTypeRows()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::newRow("qt") << QByteArray("qt");
+    QTest::newRow("openssl") << QByteArray("openssl");
+}
+
 qint64 residentKiB()
 {
     QFile f(QStringLiteral("/proc/self/status"));

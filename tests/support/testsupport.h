@@ -2,6 +2,7 @@
 
 #include "platform.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,6 +54,23 @@ public:
 private:
     qint64 m_now;
 };
+
+// ---- the agent server's connection type -------------------------------------------------
+// RVX_TLS for its lifetime, restored after it.
+class TlsSelection
+{
+public:
+    explicit TlsSelection(const QByteArray& value);
+    ~TlsSelection();
+    TlsSelection(const TlsSelection&) = delete;
+    TlsSelection& operator=(const TlsSelection&) = delete;
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+// A "kind" column (QByteArray) with a row for each connection type: "qt" and "openssl".
+void addConnectionTypeRows();
 
 // ---- network ------------------------------------------------------------------------
 quint16 freeTcpPort();
