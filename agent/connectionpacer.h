@@ -74,7 +74,7 @@ public:
     using Drop = std::function<void(PacedConnection*)>;
 
     static constexpr int AcceptPerTurn = 32;
-    static constexpr int UnparkPerTurn = 32;
+    static constexpr int UnparkPerTurn = 16;
 
     ConnectionPacer(QTcpServer* listener, Drop drop);
     ~ConnectionPacer() override;
