@@ -97,7 +97,7 @@ int openFiles()
             ++count;
     }
     closedir(dir);
-    return count; // with the listing's own descriptor, as the earlier figures have it
+    return count - 1; // not the listing's own descriptor
 }
 
 void writeSettings(const QString& root, quint16 port)
