@@ -210,8 +210,9 @@ QTcpSocket* ConnectionPacer::placeholder()
 // ---- parking ---------------------------------------------------------------------------
 // A connection whose socket the event loop read this turn stays watched by the event loop
 // for one more turn (more often follows at once), then is parked at the end of the turn
-// after: its read notifier off, the readiness queue armed. Parking is always safe: data the
-// system holds for the socket, or that arrives later, makes the queue report it.
+// after: its read notifier off, the readiness queue armed. One the queue reports is read
+// there and then and parked again at once. Parking is always safe: data the system holds
+// for the socket, or that arrives later, makes the queue report it.
 
 void ConnectionPacer::wasRead(PacedConnection* c)
 {

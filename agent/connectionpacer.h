@@ -13,8 +13,8 @@
 // - parking: Qt's event loop looks at every socket it watches each time it waits, which with
 //   thousands of agents costs milliseconds. A connection the event loop has not read for a
 //   turn is parked: its read notifier is switched off and the system's readiness queue (one
-//   notifier for all) watches it instead; the first byte that arrives switches the notifier
-//   on again, for a bounded number of connections per turn. Where the system has no such
+//   notifier for all) watches it instead; when the queue reports it, it is read at once and
+//   parked again, for a bounded number of connections per turn. Where the system has no such
 //   queue nothing is parked.
 
 #include "agentsocketfwd.h"
