@@ -2,6 +2,7 @@
 
 #include "devicecolumns.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 
@@ -93,4 +94,5 @@ private:
     QStandardItemModel* m_model = nullptr;
     QHash<quint8, QStandardItem*> m_groups;
     QTimer* m_sortTimer = nullptr;
+    QElapsedTimer m_unsortedSince; // the first row added since the list was last sorted
 };

@@ -13,6 +13,7 @@
 #include "zyltreeview.h"
 
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSettings>
@@ -21,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -154,6 +156,32 @@ private slots:
         list->addRow(b.get());
         QCOMPARE(list->group(2)->rowCount(), 3);
         delete list;
+    }
+
+    // Rows that keep arriving (a new fleet) are sorted about once a second, not every tenth
+    // of a second, and not only once they stop.
+    void rowsArrivingWithoutPause()
+    {
+        auto s = settingsWith(m_dir, defaultLayout());
+        DeptInfo dept;
+        DepartmentView list(&dept, DeviceListLayout::fromSettings(*s));
+        int sorts = 0;
+        connect(list.view()->model(), &QAbstractItemModel::layoutChanged, this, [&] { ++sorts; });
+        std::vector<std::unique_ptr<ThinclientInfo>> devices;
+        QElapsedTimer clock;
+        clock.start();
+        int sortsWhileArriving = 0;
+        while (clock.elapsed() < 1600) {
+            devices.push_back(device(QStringLiteral("N%1").arg(devices.size(), 4, 10, QChar('0')), 2));
+            list.addRow(devices.back().get());
+            list.refreshRow(devices.back().get(), {}, nullptr, true);
+            QTest::qWait(20);
+            sortsWhileArriving = sorts;
+        }
+        QVERIFY2(sortsWhileArriving >= 1, "rows that keep arriving are never sorted");
+        QTRY_VERIFY(list.view()->isSortingEnabled());
+        QVERIFY2(sorts <= 3,
+                 qPrintable(QStringLiteral("%1 sorts for %2 rows").arg(sorts).arg(devices.size())));
     }
 
     void versionColours_data()
