@@ -286,6 +286,9 @@ void ConnectionPacer::unparkReady()
     // are served over several turns, and the window stays responsive meanwhile. The queue
     // keeps reporting the rest.
     const QVector<qintptr> ready = m_parking->takeReady(UnparkPerTurn);
+    // What an agent sent may open a window with its own event loop, in which the server can
+    // be stopped and the pacer go with it.
+    const QPointer<ConnectionPacer> alive(this);
     for (qintptr fd : ready) {
         QPointer<PacedConnection> c = m_parked.take(fd);
         if (!c)
@@ -300,6 +303,8 @@ void ConnectionPacer::unparkReady()
         // of the event loop, not two. What it sent is handled, and it is parked again.
         QEvent readable(QEvent::SockAct);
         QCoreApplication::sendEvent(notifier, &readable);
+        if (!alive)
+            return;
         if (!c || c->closing)
             continue;
         if (c->m_parked || park(c)) {
