@@ -16,6 +16,27 @@ TlsConnection* ours(const AgentSocket* socket)
     return qobject_cast<TlsConnection*>(const_cast<AgentSocket*>(socket));
 }
 
+// `call` with the socket as the type it is (both offer the same calls), or `otherwise` for
+// no socket of either type.
+template <typename Result, typename Call>
+Result either(const AgentSocket* socket, Result otherwise, Call call)
+{
+    if (QSslSocket* s = qt(socket))
+        return call(s);
+    if (TlsConnection* s = ours(socket))
+        return call(s);
+    return otherwise;
+}
+
+template <typename Call>
+void either(const AgentSocket* socket, Call call)
+{
+    if (QSslSocket* s = qt(socket))
+        call(s);
+    else if (TlsConnection* s = ours(socket))
+        call(s);
+}
+
 } // namespace
 
 Kind configured()
@@ -41,38 +62,22 @@ const char* name(Kind kind)
 
 QAbstractSocket::SocketState state(const AgentSocket* socket)
 {
-    if (const QSslSocket* s = qt(socket))
-        return s->state();
-    if (const TlsConnection* s = ours(socket))
-        return s->state();
-    return QAbstractSocket::UnconnectedState;
+    return either(socket, QAbstractSocket::UnconnectedState, [](auto* s) { return s->state(); });
 }
 
 qintptr descriptor(const AgentSocket* socket)
 {
-    if (const QSslSocket* s = qt(socket))
-        return s->socketDescriptor();
-    if (const TlsConnection* s = ours(socket))
-        return s->socketDescriptor();
-    return -1;
+    return either(socket, qintptr(-1), [](auto* s) { return s->socketDescriptor(); });
 }
 
 QHostAddress peerAddress(const AgentSocket* socket)
 {
-    if (const QSslSocket* s = qt(socket))
-        return s->peerAddress();
-    if (const TlsConnection* s = ours(socket))
-        return s->peerAddress();
-    return QHostAddress();
+    return either(socket, QHostAddress(), [](auto* s) { return s->peerAddress(); });
 }
 
 QHostAddress localAddress(const AgentSocket* socket)
 {
-    if (const QSslSocket* s = qt(socket))
-        return s->localAddress();
-    if (const TlsConnection* s = ours(socket))
-        return s->localAddress();
-    return QHostAddress();
+    return either(socket, QHostAddress(), [](auto* s) { return s->localAddress(); });
 }
 
 qint64 unsentBytes(const AgentSocket* socket)
@@ -84,10 +89,7 @@ qint64 unsentBytes(const AgentSocket* socket)
 
 void setReadBufferSize(AgentSocket* socket, qint64 size)
 {
-    if (QSslSocket* s = qt(socket))
-        s->setReadBufferSize(size);
-    else if (TlsConnection* s = ours(socket))
-        s->setReadBufferSize(size);
+    either(socket, [size](auto* s) { s->setReadBufferSize(size); });
 }
 
 void flush(AgentSocket* socket)
@@ -98,18 +100,12 @@ void flush(AgentSocket* socket)
 
 void disconnectFromHost(AgentSocket* socket)
 {
-    if (QSslSocket* s = qt(socket))
-        s->disconnectFromHost();
-    else if (TlsConnection* s = ours(socket))
-        s->disconnectFromHost();
+    either(socket, [](auto* s) { s->disconnectFromHost(); });
 }
 
 void abort(AgentSocket* socket)
 {
-    if (QSslSocket* s = qt(socket))
-        s->abort();
-    else if (TlsConnection* s = ours(socket))
-        s->abort();
+    either(socket, [](auto* s) { s->abort(); });
 }
 
 } // namespace agentsocket
