@@ -296,8 +296,10 @@ void ConnectionPacer::unparkReady()
         c->m_parked = false;
         c->m_parkedAs = -1;
         QSocketNotifier* notifier = c->m_readNotifier;
-        if (!notifier || agentsocket::descriptor(c->socket) != fd)
-            continue; // the sweep parks it again under its new descriptor
+        if (!notifier || agentsocket::descriptor(c->socket) != fd) {
+            wasRead(c); // parked again under its new descriptor when its turn ends
+            continue;
+        }
         // The socket is read now, as its own notifier would have it read, rather than in a
         // later turn with the notifier switched on: an agent's keep-alive costs one wake-up
         // of the event loop, not two. What it sent is handled, and it is parked again.
